@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the program and the tests need.
+# Lists live in scripts/packages/*.txt, one package a line, '#' starts a comment.
+# Runs as root on Debian 12; does nothing when everything is already there.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+mapfile -t wanted < <(sed -e 's/#.*//' -e '/^[[:space:]]*$/d' "$here"/packages/*.txt | sort -u)
+missing=()
+for p in "${wanted[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+echo "Installing: ${missing[*]}" >&2
+if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: run as root to install the packages above" >&2
+    exit 1
+fi
+apt-get update
+DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"

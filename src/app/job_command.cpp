@@ -1,0 +1,37 @@
+#include "app/job_command.h"
+
+#include "common/program.h"
+#include "jpk/jpk_request.h"
+#include "labels/label_job.h"
+#include "pcl/pcl_job.h"
+#include "rates/rates.h"
+#include "receipts/receipt_job.h"
+
+#include <functional>
+#include <map>
+
+namespace vel::app {
+
+int RunJobCommand(Program& program, const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    using Command = std::function<int(Program&, const std::vector<std::string>&, std::ostream&, std::ostream&)>;
+    static const std::map<std::string, Command> kCommands = {
+        {"pcl", pcl::RunPclCommand},
+        {"label", labels::RunLabelCommand},
+        {"receipt", receipts::RunReceiptCommand},
+        {"rates", rates::RunRatesCommand},
+        {"jpk", jpk::RunJpkCommand},
+    };
+    if (args.empty() || !kCommands.count(args.front())) {
+        err << "usage: vel-job KIND ARGS...\n"
+               "  pcl JOBFILE [--printer NAME | --pdf OUT.pdf]\n"
+               "  label JOBFILE [--printer NAME | --pdf OUT.pdf]\n"
+               "  receipt PARFILE [--driver-dir DIR]\n"
+               "  rates ARCHIVE.csv\n"
+               "  jpk [REQUESTFILE]\n";
+        return 2;
+    }
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    return kCommands.at(args.front())(program, rest, out, err);
+}
+
+}  // namespace vel::app

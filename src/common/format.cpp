@@ -1,0 +1,73 @@
+#include "common/format.h"
+
+#include "platform/printer.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+
+namespace vel {
+
+std::string FormatFixed2(double x) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.2f", x);  // the C locale: '.' and no grouping
+    std::string s = buf;
+    if (s == "-0.00") s = "0.00";
+    return s;
+}
+
+std::string FormatFixed0(double x) {
+    double r = std::round(x);
+    if (r == 0) r = 0;  // no "-0"
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.0f", r);
+    return buf;
+}
+
+char FirstCharOrSpace(std::string_view s) { return s.empty() ? ' ' : s.front(); }
+
+std::string TwoDigits(int n) {
+    n = ((n % 100) + 100) % 100;
+    return {static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10)};
+}
+
+long long RoundHalfEven(double x) { return static_cast<long long>(std::nearbyint(x)); }
+
+std::uint16_t RoundUpDpi(std::uint16_t n) {
+    static constexpr std::array<std::uint16_t, 10> kTable = {72, 96, 144, 200, 300, 600, 1200, 2400, 4800, 65535};
+    for (std::uint16_t v : kTable) {
+        if (v >= n) return v;
+    }
+    return 65535;
+}
+
+std::uint16_t PrinterDpi(platform::Printer& printer) {
+    const std::string name = printer.currentName();
+    const int width = name.find("Foxit") != std::string::npos ? 4980 : printer.pageWidth();
+    const long long dots = RoundHalfEven(width / 8.3);
+    return RoundUpDpi(static_cast<std::uint16_t>(std::clamp<long long>(dots, 0, 65535)));
+}
+
+std::string UpperAscii(std::string s) {
+    for (char& c : s) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return s;
+}
+
+std::string LowerAscii(std::string s) {
+    for (char& c : s) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return s;
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+}  // namespace vel

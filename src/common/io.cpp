@@ -1,0 +1,226 @@
+#include "common/io.h"
+
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace vel {
+
+fs::path NativePath(std::string_view name) {
+    std::string s(name);
+    for (char& c : s) {
+        if (c == '\\') c = '/';
+    }
+    // "C:/JOBS/A.PCL" names a folder from the root on this system.
+    if (s.size() >= 3 && std::isalpha(static_cast<unsigned char>(s[0])) && s[1] == ':' && s[2] == '/') {
+        s.erase(0, 2);
+    }
+    return fs::path(s);
+}
+
+namespace {
+
+char Fold(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+bool MatchFrom(std::string_view p, std::string_view n) {
+    // Iterative glob with one backtrack point for the last '*'.
+    std::size_t pi = 0, ni = 0, starP = std::string_view::npos, starN = 0;
+    while (ni < n.size()) {
+        if (pi < p.size() && (p[pi] == '?' || (p[pi] != '*' && Fold(p[pi]) == Fold(n[ni])))) {
+            ++pi;
+            ++ni;
+        } else if (pi < p.size() && p[pi] == '*') {
+            starP = pi++;
+            starN = ni;
+        } else if (starP != std::string_view::npos) {
+            pi = starP + 1;
+            ni = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (pi < p.size() && p[pi] == '*') ++pi;
+    return pi == p.size();
+}
+
+// Splits "dir\pattern" into the folder to list and the name pattern.
+std::pair<fs::path, std::string> SplitPattern(std::string_view pattern) {
+    fs::path full = NativePath(pattern);
+    fs::path dir = full.parent_path();
+    if (dir.empty()) dir = ".";
+    return {dir, full.filename().string()};
+}
+
+}  // namespace
+
+bool WildcardMatch(std::string_view pattern, std::string_view name) {
+    if (MatchFrom(pattern, name)) return true;
+    // As on Windows, "name.*" also takes a name that has no extension at all.
+    if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" &&
+        name.find('.') == std::string_view::npos) {
+        return MatchFrom(pattern.substr(0, pattern.size() - 2), name);
+    }
+    return false;
+}
+
+std::vector<DirEntry> FindEntries(std::string_view pattern) {
+    auto [dir, namePattern] = SplitPattern(pattern);
+    std::vector<DirEntry> found;
+    std::error_code ec;
+    fs::directory_iterator it(dir, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (!WildcardMatch(namePattern, name)) continue;
+        DirEntry e;
+        e.name = name;
+        std::error_code sec;
+        e.isDir = it->is_directory(sec);
+        e.hidden = !name.empty() && name[0] == '.';
+        if (!e.isDir) {
+            auto size = it->file_size(sec);
+            e.size = sec ? 0 : static_cast<std::int64_t>(size);
+        }
+        found.push_back(std::move(e));
+    }
+    return found;
+}
+
+std::vector<std::string> FindFiles(std::string_view pattern) {
+    std::vector<std::string> names;
+    auto [dir, namePattern] = SplitPattern(pattern);
+    for (const DirEntry& e : FindEntries(pattern)) {
+        std::error_code ec;
+        if (e.isDir || e.hidden || !fs::is_regular_file(dir / e.name, ec)) continue;
+        names.push_back(e.name);
+    }
+    return names;
+}
+
+bool PatternExists(std::string_view pattern) { return !FindEntries(pattern).empty(); }
+
+std::string FirstMatchName(std::string_view pattern) {
+    auto entries = FindEntries(pattern);
+    return entries.empty() ? std::string() : entries.front().name;
+}
+
+std::int32_t MatchSize(std::string_view pattern) {
+    auto entries = FindEntries(pattern);
+    return entries.empty() ? -1 : static_cast<std::int32_t>(entries.front().size);
+}
+
+std::optional<std::string> TryReadFile(std::string_view name) {
+    std::ifstream in(NativePath(name), std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return bytes;
+}
+
+bool TryWriteFile(std::string_view name, std::string_view bytes) {
+    std::ofstream out(NativePath(name), std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return !out.fail();
+}
+
+bool DeleteFileQuietly(std::string_view name) {
+    std::error_code ec;
+    return fs::remove(NativePath(name), ec) && !ec;
+}
+
+bool RenameFileQuietly(std::string_view from, std::string_view to) {
+    std::error_code ec;
+    fs::path target = NativePath(to);
+    // Windows refuses to rename onto an existing file; keep that rule.
+    if (fs::exists(target, ec)) return false;
+    fs::rename(NativePath(from), target, ec);
+    return !ec;
+}
+
+bool FileExists(std::string_view name) {
+    std::error_code ec;
+    return fs::is_regular_file(NativePath(name), ec);
+}
+
+std::string ReadFile(std::string_view name) {
+    auto bytes = TryReadFile(name);
+    if (!bytes) throw IoError(std::string(name), "cannot read");
+    return *bytes;
+}
+
+void WriteFile(std::string_view name, std::string_view bytes) {
+    if (!TryWriteFile(name, bytes)) throw IoError(std::string(name), "cannot write");
+}
+
+void AppendFile(std::string_view name, std::string_view bytes) {
+    std::ofstream out(NativePath(name), std::ios::binary | std::ios::app);
+    if (!out) throw IoError(std::string(name), "cannot open for appending");
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (out.fail()) throw IoError(std::string(name), "cannot append");
+}
+
+void DeleteFile(std::string_view name) {
+    std::error_code ec;
+    if (!fs::remove(NativePath(name), ec) || ec) throw IoError(std::string(name), "cannot delete");
+}
+
+std::string BackupName(std::string_view target) {
+    std::string s(target);
+    std::size_t at = s.size() >= 3 ? s.size() - 3 : 0;
+    s.insert(at, "~");
+    return s;
+}
+
+void ReplaceFile(std::string_view source, std::string_view target) {
+    const std::string backup = BackupName(target);
+    DeleteFileQuietly(backup);
+    {
+        std::error_code ec;
+        fs::rename(NativePath(target), NativePath(backup), ec);  // a missing target is no error
+    }
+    std::ofstream out(NativePath(target), std::ios::binary | std::ios::trunc);
+    if (!out) return;
+    std::ifstream in(NativePath(source), std::ios::binary);
+    if (!in) return;
+    char block[1000];
+    while (true) {
+        in.read(block, sizeof block);
+        std::streamsize got = in.gcount();
+        if (got <= 0) break;
+        out.write(block, got);
+        if (!out) throw IoError(std::string(target), "cannot write");
+    }
+    if (in.bad()) throw IoError(std::string(source), "cannot read");
+    out.close();
+    if (out.fail()) throw IoError(std::string(target), "cannot write");
+}
+
+void MoveReplaceFile(std::string_view source, std::string_view target) {
+    ReplaceFile(source, target);
+    DeleteFileQuietly(source);
+}
+
+namespace {
+fs::path& SavedDir() {
+    static fs::path saved;
+    return saved;
+}
+}  // namespace
+
+void RememberDir() {
+    std::error_code ec;
+    SavedDir() = fs::current_path(ec);
+}
+
+void RestoreDir() {
+    std::error_code ec;
+    fs::current_path(SavedDir(), ec);
+    if (ec) throw IoError(SavedDir().string(), "cannot change to folder");
+}
+
+}  // namespace vel
