@@ -15,7 +15,7 @@ namespace vel::app {
 int RunJobCommand(Program& program, const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     using Command = std::function<int(Program&, const std::vector<std::string>&, std::ostream&, std::ostream&)>;
     static const std::map<std::string, Command> kCommands = {
-        {"pcl", pcl::RunPclCommand},
+        {"print", pcl::RunPclCommand},
         {"label", labels::RunLabelCommand},
         {"receipt", receipts::RunReceiptCommand},
         {"rates", rates::RunRatesCommand},
@@ -23,7 +23,7 @@ int RunJobCommand(Program& program, const std::vector<std::string>& args, std::o
     };
     if (args.empty() || !kCommands.count(args.front())) {
         err << "usage: vel-job KIND ARGS...\n"
-               "  pcl JOBFILE [--printer NAME | --pdf OUT.pdf]\n"
+               "  print JOBFILE [--printer NAME | --pdf OUT.pdf]\n"
                "  label JOBFILE [--printer NAME | --pdf OUT.pdf]\n"
                "  receipt PARFILE [--driver-dir DIR]\n"
                "  rates ARCHIVE.csv\n"
