@@ -65,8 +65,9 @@ LabelHeader ReadLabelHeader(std::string line) {
     LabelHeader header;
     for (int i = 1; i <= 17; ++i) header.n[i] = NextNumber(line);
     // The separator after the last number goes; the title is the next word.
-    // What is left always holds the "0"s NextNumber appended, so a header that
-    // ran out of numbers is titled "0" rather than left without a title.
+    // Each number found leaves the " 0 " appended for it behind, so a header
+    // with fewer numbers than seventeen and a title word ends in "  0  0 ...";
+    // skipping the spaces titles it "0" rather than leaving it without a title.
     std::string_view rest(line);
     if (!rest.empty()) rest.remove_prefix(1);
     const std::size_t word = rest.find_first_not_of(' ');
