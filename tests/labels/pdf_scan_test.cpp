@@ -1,0 +1,132 @@
+// End to end: label jobs printed by `vel-job label --pdf` on the built-in PDF
+// printer, the PDF rasterised by pdftoppm at a label printer's resolution
+// without anti-aliasing (a thermal head prints whole dots), and every sticker
+// read back by zbarimg.
+#include "scan_support.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace vel::labels {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kVelJob = std::string(VEL_BINARY_DIR) + "/src/vel-job";
+
+int Shell(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct Sticker {
+    const char* code;
+    const char* reads;
+};
+
+const Sticker kStickers[] = {
+    {"AB-12", "AB-12"},
+    {"x7.5", "X7.5"},  // lower case is encoded in upper case
+    {"k#9", "K 9"},    // a character outside Code 39 becomes a space
+    {"PL 0$", "PL 0$"},
+};
+
+std::string Records() {
+    std::string out;
+    for (const Sticker& s : kStickers) out += std::string(s.code) + "\t12.99 PLN\tTowar testowy\t\t1\r\n";
+    return out;
+}
+
+class PdfStickers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!test::ZbarAvailable() || Shell("command -v pdftoppm >/dev/null 2>&1") != 0) {
+            GTEST_SKIP() << "needs zbarimg (zbar-tools) and pdftoppm (poppler-utils)";
+        }
+        // The placeholder program that stood in before the printer existed exits 0 without a word.
+        if (Shell("'" + kVelJob + "' >/dev/null 2>&1") == 0) GTEST_SKIP() << "vel-job cannot print yet";
+    }
+
+    // Prints the job and rasterises the part of each page from (x, y) mm, w x h mm, at each
+    // resolution; every image must read as its sticker.
+    void printAndScan(const std::string& what, const std::string& header, const std::string& layout, double xMm,
+                      double yMm, double wMm, double hMm) {
+        SCOPED_TRACE(what);
+        const std::string stem = "job" + std::to_string(jobs_++);
+        vel::test::WriteAll(dir_.path() / (stem + ".lbl"), header + Records());
+        const std::string pdf = (dir_.path() / (stem + ".pdf")).string();
+        const std::string command = "VEL_PDF_DIR='" + dir_.path().string() + "' '" + kVelJob + "' label '" +
+                                    (dir_.path() / (stem + ".lbl")).string() + "' --pdf '" + pdf + "'" +
+                                    (layout.empty() ? "" : " --layout " + layout) + " >/dev/null";
+        ASSERT_EQ(Shell(command), 0) << command;
+        ASSERT_TRUE(fs::exists(pdf));
+
+        for (int dpi : {203, 300}) {
+            auto px = [dpi](double mm) { return std::to_string(static_cast<int>(std::lround(mm * dpi / 25.4))); };
+            const std::string prefix = (dir_.path() / (stem + "-" + std::to_string(dpi))).string();
+            ASSERT_EQ(Shell("pdftoppm -r " + std::to_string(dpi) + " -gray -aa no -aaVector no -x " + px(xMm) +
+                            " -y " + px(yMm) + " -W " + px(wMm) + " -H " + px(hMm) + " '" + pdf + "' '" + prefix +
+                            "'"),
+                      0);
+            std::vector<fs::path> pages;
+            for (const auto& e : fs::directory_iterator(dir_.path())) {
+                const std::string name = e.path().filename().string();
+                if (name.rfind(stem + "-" + std::to_string(dpi) + "-", 0) == 0) pages.push_back(e.path());
+            }
+            std::sort(pages.begin(), pages.end());
+            ASSERT_EQ(pages.size(), std::size(kStickers)) << "one page a sticker at " << dpi << " dpi";
+            images_.insert(images_.end(), pages.begin(), pages.end());
+            for (const Sticker& s : kStickers) {
+                expected_.push_back(s.reads);
+                what_.push_back(what + ", " + std::to_string(dpi) + " dpi, sticker " + s.code);
+            }
+        }
+    }
+
+    void check() {
+        const auto symbols = test::ScanImages(images_);
+        for (std::size_t i = 0; i < images_.size(); ++i) {
+            EXPECT_EQ(symbols[i], std::vector<std::string>{expected_[i]}) << what_[i];
+        }
+    }
+
+    vel::test::ScopedTempDir dir_;
+    int jobs_ = 0;
+    std::vector<fs::path> images_;
+    std::vector<std::string> expected_, what_;
+};
+
+TEST_F(PdfStickers, GeneralLayoutSeveralSizes) {
+    // The PDF printer's page is A4 at 600 dpi: its millimetre is 600 / 25.4 pixels, and a
+    // label w mm wide at 5 mm from the left leaves 210 - 5 - w mm on the right.
+    struct Size {
+        int w, h, font;
+    };
+    for (const Size s : {Size{50, 25, 10}, Size{70, 40, 12}, Size{100, 50, 14}}) {
+        const std::string header = "0 5 0 " + std::to_string(210 - 5 - s.w) + " 0 5 0 0 2 2 0 1 0 " +
+                                   std::to_string(s.font) + " " + std::to_string(s.font - 2) + " " +
+                                   std::to_string(s.font - 2) + " " + std::to_string(5 + s.h) + ";Etykiety\r\n";
+        printAndScan(std::to_string(s.w) + " x " + std::to_string(s.h) + " mm", header, "", 0, 0, s.w + 15,
+                     s.h + 15);
+    }
+    check();
+}
+
+TEST_F(PdfStickers, Clp6Layout) {
+    // The fixed 27 x 20 mm sticker at the bottom left of the page.
+    for (int font : {6, 8}) {
+        const std::string header = "0 0 0 0 0 0 0 0 0 0 0 0 0 " + std::to_string(font) + " 0 " +
+                                   std::to_string(font) + " 0;Kody\r\n";
+        printAndScan("font " + std::to_string(font), header, "clp6", 0, 297 - 25, 35, 25);
+    }
+    check();
+}
+
+}  // namespace
+}  // namespace vel::labels
