@@ -67,6 +67,13 @@ void BackToPagePrinter(Program& program) {
     }
 }
 
+// Shows why a job did not print. The dispatcher puts its saved status text
+// back once the job returns; the message takes that place so that it stays.
+void Report(Program& program, const std::string& message) {
+    ShowStatus(program, message);
+    program.state.savedStatus = message;
+}
+
 LabelJobResult PrintJob(Program& program, const std::string& path, bool deleteAfter, LabelLayout layout,
                         const std::string& bytes) {
     LabelJobResult result;
@@ -135,14 +142,14 @@ LabelJobResult RunLabelJob(Program& program, const std::string& name, bool delet
         const std::optional<std::string> bytes = OpenJobFile(program, path);
         if (!bytes) {
             // "Nie można otworzyć " + name: the file stays for a later tick.
-            ShowStatus(program, "Nie mo\xbf" "na otworzy\xe6 " + name);
+            Report(program, "Nie mo\xbf" "na otworzy\xe6 " + name);
             state.printBusy = false;
             return {LabelOutcome::CannotOpen, {}, 0};
         }
         LabelJobResult result = PrintJob(program, path, deleteAfter, layout, *bytes);
         if (result.outcome == LabelOutcome::NoLabelPrinter) {
             // "Nie ma  " + the label printer's entry, as for a page printer that is gone.
-            ShowStatus(program, "Nie ma  " + state.labelPrinters.selectedText());
+            Report(program, "Nie ma  " + state.labelPrinters.selectedText());
         }
         state.printBusy = false;
         return result;

@@ -2,6 +2,7 @@
 
 #include "common/io.h"
 #include "published_code39.h"
+#include "spool/dispatch.h"
 #include "support/temp_dir.h"
 #include "support/test_program.h"
 
@@ -276,6 +277,7 @@ TEST_F(LabelJob, LockedFileIsLeftAfterTheTimeoutWithoutFreezing) {
     EXPECT_FALSE(program().state.printBusy);
     EXPECT_TRUE(t.printer.documents.empty());
     EXPECT_EQ(t.status.text(), "Nie mo\xbf" "na otworzy\xe6 !!-B00.LBL");
+    EXPECT_EQ(program().state.savedStatus, t.status.text()) << "kept for the dispatcher to put back";
     EXPECT_EQ(t.printer.currentName(), "Brother HL");
 }
 
@@ -380,6 +382,29 @@ TEST_F(LabelCommand, FailuresSayWhy) {
         EXPECT_EQ(run(c.args), c.code);
         EXPECT_NE(err.str().find(c.says), std::string::npos) << err.str();
     }
+}
+
+}  // namespace
+}  // namespace vel::labels
+
+namespace vel::labels {
+namespace {
+
+// Through the dispatcher, as the timer runs it.
+TEST_F(LabelJob, DispatchedJobPrintsOnceAndReportsWhatStopsIt) {
+    program().jobs.printLabelJob = PrintLabelJob;
+    program().state.labelPrinters.selected = -1;
+    writeJob(std::string(kHeader600) + "X\t\t\t\t1\r\n");
+    spool::DispatchJobs(program());
+    EXPECT_EQ(t.status.text(), "Nie ma  ") << "the message outlives the dispatcher's restore";
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / kJob));
+
+    program().state.labelPrinters.selected = 4;  // the user picks the Zebra
+    spool::DispatchJobs(program());
+    EXPECT_EQ(onlyDocument().printer, "Zebra ZD420");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / kJob));
+    spool::DispatchJobs(program());
+    EXPECT_EQ(t.printer.documents.size(), 1u);
 }
 
 }  // namespace
