@@ -13,9 +13,9 @@ rep() { local s=""; for ((i = 0; i < $2; i++)); do s+="$1"; done; printf '%s' "$
 
 page() {
     local n=$1
-    line "${e}&l0O${e}(s12H${e}&l6C"
     line "  Faktura VAT Nr FV/$n/2026"
     line "  za okres 01-12-2026 do 31-12-2026"
+    line "${e}&l0O${e}(s12H${e}&l6C"
     line "  ${tl}$(rep "$h2" 56)${tr}"
     line "  ${v2} Zak${l_}ad Us${l_}ugowy \"Pr${o_}bka\"      strona $n z 2               ${v2}"
     line "  ${bl}$(rep "$h2" 56)${br}"
