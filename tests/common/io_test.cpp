@@ -22,7 +22,10 @@ TEST(WildcardMatch, FollowsTheWindowsRules) {
     const Case cases[] = {
         {"##-???.*", "##-A01.PCL", true},
         {"##-???.*", "##-A01", true},  // ".*" also takes a name without extension
-        {"##-???.*", "##-A0.PCL", false},
+        {"##-???.*", "##-A9.PCL", true},  // '?' also takes nothing before the '.'
+        {"##-???.*", "##-.PCL", true},
+        {"##-???.PCL", "##-A9X.PCL", true},
+        {"##-?.PCL", "##-AB.PCL", false},
         {"##-???.*", "##-A012.PCL", false},
         {"!!-???.*", "!!-X9Z.lbl", true},
         {"Par*.xml", "PAR123.XML", true},  // letters without case
@@ -31,6 +34,8 @@ TEST(WildcardMatch, FollowsTheWindowsRules) {
         {"*.to!", "Wykon.to!", true},
         {"*.to!", "Wykon.to", false},
         {"Kurs????", "Kurs2026", true},
+        {"Kurs????", "Kurs20", true},
+        {"Kurs????", "Kurs20267", false},
         {"a*b*c", "aXbYbZc", true},
         {"a*b*c", "aXbYbZ", false},
     };
