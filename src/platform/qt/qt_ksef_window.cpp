@@ -5,8 +5,10 @@
 
 #include <QEvent>
 #include <QFont>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -21,6 +23,8 @@ QString FromCp1250(const std::string& text) { return QString::fromStdString(Cp12
 
 // The window on screen: borderless, its whole client area the panel `P`.
 class TNrKS final : public QWidget, public ksef::KsefView {
+    static constexpr int kPixelSize = 17;
+
 public:
     explicit TNrKS(ErrorReporter report) : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint), report_(std::move(report)) {
         setObjectName("NrKS");
@@ -29,7 +33,7 @@ public:
         // Comic Sans MS where it is installed; the font matcher picks the
         // nearest installed family otherwise.
         font.setFamilies({QStringLiteral("Comic Sans MS"), QStringLiteral("Comic Neue"), QStringLiteral("DejaVu Sans")});
-        font.setPixelSize(17);
+        font.setPixelSize(kPixelSize);
         font.setBold(true);
         setFont(font);
 
@@ -41,6 +45,8 @@ public:
         panel_->setTextFormat(Qt::PlainText);
         panel_->setCursor(Qt::PointingHandCursor);
         panel_->setAutoFillBackground(true);
+        // The window's size rules, not the text's.
+        panel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
         panel_->installEventFilter(this);
 
         auto* layout = new QVBoxLayout(this);
@@ -57,6 +63,7 @@ public:
     void setPanelText(const std::string& text) override {
         text_ = text;
         panel_->setText(FromCp1250(text));
+        fitFont();
     }
     std::string panelText() override { return text_; }
     void setClientSize(int width, int height) override { resize(width, height); }
@@ -65,6 +72,11 @@ public:
     bool visible() override { return isVisible(); }
 
 protected:
+    void resizeEvent(QResizeEvent* e) override {
+        QWidget::resizeEvent(e);
+        fitFont();
+    }
+
     bool event(QEvent* e) override {
         if (e->type() == QEvent::WindowActivate) run(events_.activated);
         return QWidget::event(e);
@@ -83,6 +95,20 @@ protected:
     }
 
 private:
+    // Comic Sans MS at 17 pixels fits a spaced number into the window; a
+    // wider stand-in font is made smaller until the number fits again.
+    void fitFont() {
+        QFont font = panel_->font();
+        const int room = width() - 2 * panel_->frameWidth() - 4;
+        int size = kPixelSize;
+        for (; size > 8; --size) {
+            font.setPixelSize(size);
+            if (QFontMetrics(font).horizontalAdvance(panel_->text()) <= room) break;
+        }
+        font.setPixelSize(size);
+        panel_->setFont(font);
+    }
+
     // The boundary of an event handler: an error ends the handler, is
     // reported, and the program goes on.
     void run(const std::function<void()>& handler) {
