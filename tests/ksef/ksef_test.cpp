@@ -210,14 +210,5 @@ TEST_F(KsefFixture, DispatcherCapturesOncePerCopyAndClosesWhenTheFileIsTaken) {
     EXPECT_EQ(ReadAll(dir.file("KSeF.txt")), kNumber);
 }
 
-TEST_F(KsefFixture, DispatcherIgnoresTextsOfAnotherShape) {
-    for (const std::string& text : {kNumber + "C", std::string("12345678901-2026010-ABCDEF012345-AB")}) {
-        tp.clipboard.setText(text);
-        spool::DispatchJobs(program);
-    }
-    EXPECT_FALSE(view.shown);
-    EXPECT_FALSE(std::filesystem::exists(dir.file("KSeF.txt")));
-}
-
 }  // namespace
 }  // namespace vel::ksef

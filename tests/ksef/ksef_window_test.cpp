@@ -144,15 +144,6 @@ TEST_F(KsefWindowFixture, ClickOnThePanelHides) {
     EXPECT_TRUE(std::filesystem::exists(dir.file("KSeF.txt")));
 }
 
-TEST_F(KsefWindowFixture, FileGoneHidesOnTheNextCheck) {
-    CaptureKsefNumber(tp.program, kNumber);
-    CheckKsefFile(tp.program);
-    EXPECT_TRUE(widget->isVisible());
-    std::filesystem::remove(dir.file("KSeF.txt"));
-    CheckKsefFile(tp.program);
-    EXPECT_FALSE(widget->isVisible());
-}
-
 TEST_F(KsefWindowFixture, FailedWriteInActivationIsReportedAndTheWindowStaysHidden) {
     std::filesystem::create_directory(dir.file("KSeF.txt"));
     tp.clipboard.setText(kNumber);
