@@ -66,7 +66,10 @@ public:
         fitFont();
     }
     std::string panelText() override { return text_; }
-    void setClientSize(int width, int height) override { resize(width, height); }
+    void setClientSize(int width, int height) override {
+        resize(width, height);
+        fitFont();  // a hidden window gets its resize event only when shown
+    }
     void show() override { QWidget::show(); }
     void hide() override { QWidget::hide(); }
     bool visible() override { return isVisible(); }
