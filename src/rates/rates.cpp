@@ -16,7 +16,12 @@ namespace {
 std::string InFolder(const std::string& folder, const std::string& name) {
     if (folder.empty() || NativePath(name).is_absolute()) return name;
     const char last = folder.back();
-    return last == '/' || last == '\\' ? folder + name : folder + "\\" + name;
+#ifdef _WIN32
+    const char* separator = "\\";
+#else
+    const char* separator = "/";
+#endif
+    return last == '/' || last == '\\' ? folder + name : folder + separator + name;
 }
 
 // Replaces `target` by `temp` in one step; on failure the target is untouched
