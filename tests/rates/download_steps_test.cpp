@@ -271,6 +271,32 @@ TEST_F(DownloadSteps, NestedTicksDoNotStartTheBrowserTwice) {
     EXPECT_EQ(ReadAll("Wox.exe"), "new");
 }
 
+TEST_F(DownloadSteps, RequestDuringTheSearchDoesNotChangeWhatFollowsTheRunningOne) {
+    // The user asks for the rates while the search for an update runs: the
+    // update still ends as an update, and the rate download starts on its own.
+    WriteAll("Vel.exe", "old");
+    fs::create_directories("home/Pobrane");
+    saveAs = "home/Pobrane/vel.ex";
+    bool asked = false;
+    tp.events.onPending = [this, &asked] {
+        ProgramState& s = tp.program.state;
+        if (s.scanBusy && s.downloadCountdown == 39 && !asked) {
+            asked = true;
+            RequestDownload(tp.program, kCurrentYearRates);
+        }
+        if (s.scanBusy) tick();
+    };
+    runDownload(kProgramUpdate);
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(ReadAll("Vel.exe"), "new");
+    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(charts, 0);
+    const auto started = std::count_if(tp.shell.opened.begin(), tp.shell.opened.end(), [](const auto& call) {
+        return call.target == std::string(kRateArchiveBase) + "archiwum_tab_a_2026.csv";
+    });
+    EXPECT_EQ(started, 1);
+}
+
 TEST_F(DownloadSteps, UnknownKindStopsAtOnce) {
     runDownload(7);
     EXPECT_TRUE(tp.shell.opened.empty());

@@ -3,6 +3,7 @@
 // archives that must leave the existing rate file exactly as it was.
 #include "rates/rates.h"
 
+#include "app/job_command.h"
 #include "common/codepage.h"
 #include "support/temp_dir.h"
 #include "support/test_program.h"
@@ -324,9 +325,9 @@ TEST_F(RateConvert, CommandConvertsInAFolderAndReportsFailures) {
     EXPECT_EQ(RunRatesCommand(tp.program, {"a.csv", "b.csv"}, out3, err3), 2);
 }
 
-TEST_F(RateConvert, CommandPrintsTheFileInTheCurrentDirectoryByDefault) {
+TEST_F(RateConvert, JobCommandWritesIntoTheCurrentDirectoryByDefault) {
     std::ostringstream out, err;
-    EXPECT_EQ(RunRatesCommand(tp.program, {kRealArchive.string()}, out, err), 0) << err.str();
+    EXPECT_EQ(app::RunJobCommand(tp.program, {"rates", kRealArchive.string()}, out, err), 0) << err.str();
     EXPECT_EQ(out.str(), "Kurs2024\n");
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "Kurs2024"));
 }
