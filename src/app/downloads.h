@@ -7,6 +7,8 @@
 // 45, the start step runs on the tick that finds 45, the completion step on
 // the tick that brings it to 40.
 
+#include "app/web_addresses.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,11 +28,6 @@ enum DownloadKind : int {
     kCurrentYearRates = 3,
     kWzkl = 4,
 };
-
-// Where files are fetched from: the address opened is the base followed
-// directly by the remote name.
-inline constexpr std::string_view kUpdateServerBase = "http://www.mirva-soft.pl/";
-inline constexpr std::string_view kRateArchiveBase = "https://static.nbp.pl/dane/kursy/archiwum/";
 
 // What one kind fetches. `local` lies in the current directory.
 struct DownloadTarget {
