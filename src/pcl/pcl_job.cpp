@@ -302,12 +302,10 @@ int RunPclCommand(Program& program, const std::vector<std::string>& args, std::o
         outcome = PrintJob(program, job, false, &title);
     } catch (const std::exception& e) {
         program.state.workPrefix = prefix;
-        if (wantPdf) printer.setPdfOutputFile("");
         err << "vel-job print: " << job << ": " << e.what() << "\n";
         return 1;
     }
     program.state.workPrefix = prefix;
-    if (wantPdf) printer.setPdfOutputFile("");
     switch (outcome) {
         case JobOutcome::Printed: out << Cp1250ToUtf8(title) << "\n"; return 0;
         case JobOutcome::Postponed: err << "vel-job print: " << job << ": cannot open the job file\n"; return 1;

@@ -31,6 +31,12 @@ bool JobInput::open(const std::string& name) {
     close();
     file_ = std::fopen(NativePath(name).c_str(), "rb");
     if (!file_) return false;
+    // A folder opens on this system, but it is no job file.
+    struct stat st {};
+    if (fstat(fileno(file_), &st) != 0 || !S_ISREG(st.st_mode)) {
+        close();
+        return false;
+    }
     name_ = name;
     buf_.resize(kInputBlock);
     pos_ = len_ = 0;
