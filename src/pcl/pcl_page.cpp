@@ -14,9 +14,11 @@ namespace vel::pcl {
 
 namespace {
 
-platform::Font CurrentFont(const PclJobState& s) {
-    platform::Font font;
-    font.name = s.FontName;
+// The font of the next character, kept in the state so that the hot path
+// does not build a font (and its name) for every character.
+const platform::Font& CurrentFont(PclJobState& s) {
+    platform::Font& font = s.CellFont;
+    if (font.name != s.FontName) font.name = s.FontName;
     font.sizePt = s.FontSize;
     font.bold = s.Bold;
     font.italic = s.Italic;
@@ -125,7 +127,7 @@ void StartPage(PclJobState& s) {
 
 void PrintCell(PclJobState& s, unsigned char ch) {
     platform::Canvas& canvas = s.program.sys.printer.canvas();
-    const platform::Font font = CurrentFont(s);
+    const platform::Font& font = CurrentFont(s);
     const char text[1] = {static_cast<char>(ch)};
     const std::string_view glyph(text, 1);
     const std::int64_t w = canvas.textWidth(font, glyph);

@@ -14,9 +14,6 @@ namespace vel::pcl {
 
 namespace {
 
-// The echo only ever names a short escape sequence; a parameter of a million
-// digits must not make it (and the document title) a megabyte long.
-constexpr std::size_t kEchoLimit = 256;
 constexpr std::size_t kInputBlock = 64 * 1024;
 
 bool IsAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -67,21 +64,14 @@ void JobInput::close() {
 
 // ---- Reading
 
-void ReadJobByte(PclJobState& s) {
-    s.CurrentByte = 0x20;
-    if (s.BytesLeft > 0) {
-        s.CurrentByte = s.input.next();
-        --s.BytesLeft;
-    }
-    if (s.CommandEcho.size() < kEchoLimit) s.CommandEcho += static_cast<char>(s.CurrentByte);
-}
-
 void ReadJobLine(PclJobState& s) {
+    // Lines are read before the print pass, whose first item clears the echo:
+    // they need not feed it.
     std::string& line = s.JobLine;
     line.clear();
     bool crlf = false;
     do {
-        ReadJobByte(s);
+        ReadJobByteQuietly(s);
         line += static_cast<char>(s.CurrentByte);
         crlf = s.CurrentByte == 0x0A && line.size() >= 2 && line[line.size() - 2] == '\r';
     } while (!crlf && !AtJobEnd(s));

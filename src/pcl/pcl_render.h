@@ -23,7 +23,21 @@ inline std::int16_t Wrap16(std::int64_t v) {
 // ---- Reading the job stream.
 inline bool AtJobEnd(const PclJobState& s) { return s.BytesLeft <= 0; }
 // Next byte into CurrentByte; past the end a space, never a failure.
-void ReadJobByte(PclJobState& s);
+inline void ReadJobByteQuietly(PclJobState& s) {
+    s.CurrentByte = 0x20;
+    if (s.BytesLeft > 0) {
+        s.CurrentByte = s.input.next();
+        --s.BytesLeft;
+    }
+}
+// ReadJobByteQuietly, and the byte goes to CommandEcho. The echo only ever
+// names a short escape sequence; a parameter of a million digits must not
+// make it (and the document title) a megabyte long, hence the cap.
+inline constexpr std::size_t kEchoLimit = 256;
+inline void ReadJobByte(PclJobState& s) {
+    ReadJobByteQuietly(s);
+    if (s.CommandEcho.size() < kEchoLimit) s.CommandEcho += static_cast<char>(s.CurrentByte);
+}
 // Next line into JobLine, without its CR LF and trailing spaces.
 void ReadJobLine(PclJobState& s);
 // Number text up to the next ASCII letter into ParamValue; returns the

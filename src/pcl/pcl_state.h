@@ -3,6 +3,8 @@
 // page model and the job driver's bookkeeping. Every renderer operation works
 // on it; the job driver creates one per job.
 
+#include "platform/canvas.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -85,6 +87,7 @@ struct PclJobState {
     std::int32_t TopMarginMm = 10;
     std::string FontName = kPrinterFontName;
     int FontSize = 9;
+    platform::Font CellFont;  // FontName, FontSize and style as last handed to the canvas
     std::uint16_t DevicePageWidth = 0;
     std::uint16_t DevicePageHeight = 0;
 
