@@ -57,7 +57,15 @@ void OpenRaising(PclJobState& s, const std::string& name) {
 template <typename Call>
 void InOwnDir(Call call) {
     RememberDir();
-    call();
+    try {
+        call();
+    } catch (...) {
+        try {
+            RestoreDir();
+        } catch (...) {
+        }
+        throw;  // the printer's error is the one to report
+    }
     RestoreDir();
 }
 
