@@ -69,6 +69,13 @@ void InOwnDir(Call call) {
     RestoreDir();
 }
 
+// A full path (the one-shot file named on the command line) is not put
+// under the work prefix; a bare name from the dispatcher is.
+bool IsAbsoluteName(const std::string& name) {
+    if (!name.empty() && (name[0] == '\\' || name[0] == '/')) return true;
+    return name.size() >= 3 && name[1] == ':' && (name[2] == '\\' || name[2] == '/');
+}
+
 void LogPageMetrics(PclJobState& s) {
     platform::Printer& printer = s.program.sys.printer;
     int width = 0, height = 0;
@@ -164,7 +171,7 @@ JobOutcome RunJob(PclJobState& s, const std::string& name, bool deleteAfter) {
     printer.setOrientation(platform::Orientation::Portrait);
     LogPageMetrics(s);
     InitPageState(s);
-    s.JobFile = program.workPath(name);
+    s.JobFile = IsAbsoluteName(name) ? name : program.workPath(name);
     s.DeleteAfter = deleteAfter;
     s.MinIndent = 99;
     if (!s.input.open(s.JobFile)) {

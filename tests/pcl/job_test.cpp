@@ -103,6 +103,14 @@ TEST(PrintPclJob, ReadsTheJobFromTheWorkPrefix) {
     EXPECT_FALSE(FileExists("work/##-A01.PCL"));
 }
 
+TEST(PrintPclJob, AFullPathIsNotPutUnderTheWorkPrefix) {
+    Driver d;
+    d.write("a\r\nb\r\nc\r\n");
+    d.tp.program.state.workPrefix = "work\\";
+    PrintPclJob(d.tp.program, (d.dir.path() / kJob).string(), false);
+    EXPECT_EQ(d.tp.printer.documents.size(), 1u);
+}
+
 TEST(PrintPclJob, RefusesAJobWithoutAPlainLine) {
     Driver d;
     d.write("Tytul\r\nFirma\r\n\x1b(s3Bgruby\r\n\x1b(s0B\r\n");
