@@ -78,6 +78,20 @@ TEST(PrintPclJob, PrintsEveryPageAndCleansUp) {
     EXPECT_EQ(h.back(), "End: ##-A01.PCL");
 }
 
+TEST(PrintPclJob, AppendsToTheTracesThatAlreadyExist) {
+    Driver d;
+    WriteFile("Vel.err", "earlier\r\n");
+    WriteFile("Raport-T.{-}", "");
+    d.write("T\r\nU\r\nab\r\n");
+    PrintPclJob(d.tp.program, kJob, true);
+    EXPECT_EQ(ReadFile("Vel.err").rfind("earlier\r\n -3. Wydruk PCL:", 0), 0u);
+    // Every printed character with its position, lines 1 and 2 included.
+    const std::string trace = ReadFile("Raport-T.{-}");
+    EXPECT_EQ(trace.rfind("   T(", 0), 0u) << trace;
+    EXPECT_NE(trace.find("   b("), std::string::npos) << trace;
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), '('), 4);
+}
+
 TEST(PrintPclJob, FoxitPrinterIsTakenAsA4At600Dpi) {
     Driver d({{"Foxit  PDF  Printer", 300, 2400, 3400}});
     d.write("a\r\nb\r\nc\r\n");
