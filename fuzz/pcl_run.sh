@@ -2,7 +2,7 @@
 # Builds the PCL fuzz target with clang (libFuzzer, AddressSanitizer,
 # UndefinedBehaviorSanitizer), writes the seed corpus and fuzzes for N seconds
 # (default 60). Only the plain C++ sources take part: no Qt.
-#   fuzz/run.sh [SECONDS]          environment: FUZZ_OUT (default build/pcl-fuzz/)
+#   fuzz/pcl_run.sh [SECONDS]          environment: FUZZ_OUT (default build/pcl-fuzz/)
 set -euo pipefail
 seconds=${1:-60}
 here=$(cd "$(dirname "$0")" && pwd)
