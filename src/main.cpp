@@ -1,2 +1,83 @@
-// The program entry: Qt application, main window, timer.
-int main(int, char**) { return 0; }
+// The program entry: Qt application, main window, the one-second tick.
+
+#include "app/main_window.h"
+#include "app/wiring.h"
+#include "common/io.h"
+#include "common/program.h"
+#include "platform/qt/qt_app.h"
+#include "platform/qt/qt_loop.h"
+#include "platform/qt/qt_main_view.h"
+#include "platform/qt/qt_printer.h"
+#include "platform/qt/qt_services.h"
+#include "platform/services.h"
+
+#include <QApplication>
+
+#include <iostream>
+#include <memory>
+
+namespace {
+
+// TODO(lead): replace with the spreadsheet bridge (platform/qt/qt_spreadsheet.h)
+// when it lands. Until then the workbook update reports that no spreadsheet
+// program is there.
+class UnavailableSpreadsheet final : public vel::platform::Spreadsheet {
+public:
+    bool available() override { return false; }
+    std::unique_ptr<vel::platform::Workbook> open(const std::string& path) override {
+        throw vel::IoError(path, "no spreadsheet program");
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace vel;
+    if (platform::NoDisplay()) {
+        platform::UseOffscreenPlatform();
+        std::cerr << "vel: no display (DISPLAY and WAYLAND_DISPLAY unset): running without a window" << std::endl;
+    }
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName("Vel-drukowanie");
+    // Hiding the window or closing a message box must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    platform::InstallFontSubstitutes();
+
+    platform::QtPrinter printer;
+    platform::QtClipboard clipboard;
+    platform::QtShell shell;
+    platform::QtClock clock;
+    platform::QtEventPump events;
+    platform::QtMainView view;
+    UnavailableSpreadsheet spreadsheet;
+    Services services{printer, clipboard, shell, clock, events, view, spreadsheet};
+
+    // TODO(lead): create the charts window (rates::ChartView) here and store
+    // it: services.chartView = &charts;
+    // TODO(lead): create the KSeF window (ksef::KsefView) here and store it:
+    // services.ksefView = &ksefWindow;
+
+    Program program(services, app::RealJobs());
+    app::MainWindow window(program, view);
+    view.setWindow(&window);
+
+    bool signalled = false;
+    platform::TickTimer ticks([&] {
+        window.Guard([&] { window.TiTimer(); });
+        if (window.ended()) QCoreApplication::exit(0);
+    });
+    // SIGTERM / SIGINT: the orderly end, as the menu item "Koniec" does.
+    platform::CallOnQuitSignals([&] {
+        signalled = true;
+        window.Guard([&] { window.QuitProgram(); });
+        QCoreApplication::exit(0);
+    });
+
+    const app::Arguments args = app::Arguments::FromArgv(argc, argv);
+    window.Guard([&] { window.ZeCreat(args); });
+    if (app::MainWindow::ShownAtStart(args) && !window.ended()) view.show();
+    ticks.start();
+    while (!window.ended() && !signalled) QApplication::exec();
+    ticks.stop();
+    return 0;
+}
