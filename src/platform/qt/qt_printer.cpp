@@ -20,6 +20,9 @@
 #include <QProcess>
 #include <QTemporaryFile>
 
+#include <cups/cups.h>
+#include <dlfcn.h>
+
 #include <cmath>
 #include <map>
 
@@ -46,17 +49,46 @@ struct Setup {
                        QPageLayout::Millimeter};
 };
 
-// The default resolution and page layout CUPS gives for a queue. Qt answers
-// 72 when the queue's description names no resolution: that means unknown.
+// The queue's default resolution ("printer-resolution-default") as CUPS
+// reports it; 0 when unknown. libcups is the library Qt's own CUPS support
+// loads; it is looked up at run time so that a system without it still prints
+// to the built-in PDF printer.
+int CupsDefaultDpi(const QString& qtName) {
+    static void* lib = dlopen("libcups.so.2", RTLD_LAZY | RTLD_LOCAL);
+    if (!lib) return 0;
+    const auto getNamedDest = reinterpret_cast<decltype(&cupsGetNamedDest)>(dlsym(lib, "cupsGetNamedDest"));
+    const auto copyDestInfo = reinterpret_cast<decltype(&cupsCopyDestInfo)>(dlsym(lib, "cupsCopyDestInfo"));
+    const auto findDefault = reinterpret_cast<decltype(&cupsFindDestDefault)>(dlsym(lib, "cupsFindDestDefault"));
+    const auto getResolution = reinterpret_cast<decltype(&ippGetResolution)>(dlsym(lib, "ippGetResolution"));
+    const auto freeDestInfo = reinterpret_cast<decltype(&cupsFreeDestInfo)>(dlsym(lib, "cupsFreeDestInfo"));
+    const auto freeDests = reinterpret_cast<decltype(&cupsFreeDests)>(dlsym(lib, "cupsFreeDests"));
+    if (!getNamedDest || !copyDestInfo || !findDefault || !getResolution || !freeDestInfo || !freeDests) return 0;
+    cups_dest_t* dest = getNamedDest(CUPS_HTTP_DEFAULT, qtName.toUtf8().constData(), nullptr);
+    if (!dest) return 0;
+    int dpi = 0;
+    if (cups_dinfo_t* info = copyDestInfo(CUPS_HTTP_DEFAULT, dest)) {
+        if (ipp_attribute_t* attr = findDefault(CUPS_HTTP_DEFAULT, dest, info, "printer-resolution")) {
+            int y = 0;
+            ipp_res_t units = IPP_RES_PER_INCH;
+            const int x = getResolution(attr, 0, &y, &units);
+            dpi = units == IPP_RES_PER_CM ? static_cast<int>(std::lround(x * 2.54)) : x;
+        }
+        freeDestInfo(info);
+    }
+    freeDests(1, dest);
+    return dpi;
+}
+
+// The default resolution and page layout CUPS gives for a queue.
 Setup CupsSetup(const QString& qtName) {
     Setup s;
     s.qtName = qtName;
     s.builtIn = false;
     const QPrinterInfo info = QPrinterInfo::printerInfo(qtName);
     if (info.isNull()) return s;
+    const int dpi = CupsDefaultDpi(qtName);
+    s.dpi = dpi > 0 ? dpi : kUnknownDpi;
     QPrinter native(info, QPrinter::HighResolution);
-    const int dpi = native.resolution();
-    s.dpi = dpi > 72 ? dpi : kUnknownDpi;
     QPageLayout layout = native.pageLayout();
     if (layout.isValid()) s.layout = layout;
     s.layout.setOrientation(QPageLayout::Portrait);
