@@ -1,10 +1,13 @@
 // The program entry: Qt application, main window, the one-second tick.
 
 #include "app/main_window.h"
+#include "app/web_addresses.h"
 #include "app/wiring.h"
 #include "common/io.h"
 #include "common/program.h"
+#include "ksef/ksef_view.h"
 #include "platform/qt/qt_app.h"
+#include "platform/qt/qt_ksef_window.h"
 #include "platform/qt/qt_loop.h"
 #include "platform/qt/qt_main_view.h"
 #include "platform/qt/qt_printer.h"
@@ -52,14 +55,17 @@ int main(int argc, char** argv) {
     UnavailableSpreadsheet spreadsheet;
     Services services{printer, clipboard, shell, clock, events, view, spreadsheet};
 
+    // The forms in their order: main window, charts window, KSeF window.
     // TODO(lead): create the charts window (rates::ChartView) here and store
-    // it: services.chartView = &charts;
-    // TODO(lead): create the KSeF window (ksef::KsefView) here and store it:
-    // services.ksefView = &ksefWindow;
+    // it: services.chartView = charts.get();
+    const std::unique_ptr<ksef::KsefView> ksefWindow =
+        platform::MakeQtKsefWindow([&view](const std::string& text) { view.showError(text); });
+    services.ksefView = ksefWindow.get();
 
     Program program(services, app::RealJobs());
     app::MainWindow window(program, view);
     view.setWindow(&window);
+    view.setMakerHint(app::kMakerPanelHint);
 
     bool signalled = false;
     platform::TickTimer ticks([&] {

@@ -11,7 +11,8 @@ namespace vel::platform {
 
 // True when neither DISPLAY nor WAYLAND_DISPLAY names a display.
 bool NoDisplay();
-// Makes the next QApplication run on Qt's offscreen platform.
+// Makes the next QApplication run on Qt's offscreen platform, and keeps that
+// platform's notes on what it cannot do (raise a window, ...) off stderr.
 void UseOffscreenPlatform();
 
 // The status line of a program without a window: each status text becomes a

@@ -1,0 +1,174 @@
+// The real `vel` program started headless in a temporary folder: the lock
+// file, the single-instance rule, standby on a folder it cannot write, and
+// the orderly end on SIGTERM / SIGINT.
+
+#include "qt_test_support.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace vel::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// One `vel` process without a display, its stderr in a file.
+class VelProcess {
+public:
+    VelProcess(const fs::path& folder, const std::vector<std::string>& args, const fs::path& pdfDir) {
+        stderrPath_ = folder / ("vel-stderr-" + std::to_string(counter_++) + ".txt");
+        pid_ = fork();
+        if (pid_ == 0) {
+            if (chdir(folder.c_str()) != 0) _exit(126);
+            const int fd = open(stderrPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd >= 0) {
+                dup2(fd, 2);
+                dup2(fd, 1);
+            }
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            unsetenv("QT_QPA_PLATFORM");
+            setenv("VEL_PDF_DIR", pdfDir.c_str(), 1);
+            std::vector<char*> argv{const_cast<char*>(VEL_PROGRAM)};
+            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(VEL_PROGRAM, argv.data());
+            _exit(127);
+        }
+    }
+    ~VelProcess() {
+        if (running()) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool running() {
+        if (exited_) return false;
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            exited_ = true;
+            status_ = status;
+            return false;
+        }
+        return true;
+    }
+    // True when the process ended within `limit`.
+    bool waitExit(std::chrono::milliseconds limit) {
+        const auto deadline = Clock::now() + limit;
+        while (running()) {
+            if (Clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return true;
+    }
+    void signal(int sig) { kill(pid_, sig); }
+    int exitCode() const { return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1; }
+    std::string errors() const { return ReadAll(stderrPath_); }
+
+private:
+    static inline int counter_ = 0;
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    int status_ = 0;
+    fs::path stderrPath_;
+};
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    while (!condition()) {
+        if (Clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+std::vector<std::string> Names(const fs::path& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec)) names.push_back(e.path().filename().string());
+    return names;
+}
+
+class VelProgram : public ::testing::Test {
+protected:
+    void SetUp() override { fs::create_directories(pdfDir); }
+    ScopedTempDir dir;
+    fs::path pdfDir = dir.path() / "pdf-out";
+    fs::path lock = dir.path() / "Wrk.{-}";
+};
+
+TEST_F(VelProgram, HeadlessStartHoldsTheLockAndSigtermRemovesIt) {
+    VelProcess vel(dir.path(), {}, pdfDir);
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(lock); }, std::chrono::seconds(10))) << vel.errors();
+    // A tick or two, so the program is in its loop.
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(dir.path() / "Vel.err"); }, std::chrono::seconds(5)));
+    EXPECT_TRUE(vel.running());
+    vel.signal(SIGTERM);
+    ASSERT_TRUE(vel.waitExit(std::chrono::seconds(5))) << "vel did not end on SIGTERM";
+    EXPECT_EQ(vel.exitCode(), 0);
+    EXPECT_FALSE(fs::exists(lock));
+    const std::string errors = vel.errors();
+    // Says once that it runs without a display.
+    const auto first = errors.find("no display");
+    EXPECT_NE(first, std::string::npos) << errors;
+    EXPECT_EQ(errors.find("no display", first + 1), std::string::npos) << errors;
+}
+
+TEST_F(VelProgram, SigintEndsTheSameOrderlyWay) {
+    VelProcess vel(dir.path(), {}, pdfDir);
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(lock); }, std::chrono::seconds(10))) << vel.errors();
+    vel.signal(SIGINT);
+    ASSERT_TRUE(vel.waitExit(std::chrono::seconds(5)));
+    EXPECT_EQ(vel.exitCode(), 0);
+    EXPECT_FALSE(fs::exists(lock));
+}
+
+TEST_F(VelProgram, SecondInstanceOnTheSameFolderClosesAndPrintsNothing) {
+    VelProcess first(dir.path(), {}, pdfDir);
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(lock); }, std::chrono::seconds(10))) << first.errors();
+
+    // The second one is given a job of its own to print once: as a standby
+    // instance it must not.
+    WriteAll(dir.path() / "ONCE.PCL", "Raport\r\nLinia tekstu\r\n\f");
+    const auto started = Clock::now();
+    VelProcess second(dir.path(), {"ONCE.PCL"}, pdfDir);
+    ASSERT_TRUE(second.waitExit(std::chrono::milliseconds(2500))) << "the second instance keeps running";
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started);
+    EXPECT_LE(took.count(), 2500);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(Names(pdfDir).empty()) << ::testing::PrintToString(Names(pdfDir));
+    EXPECT_TRUE(fs::exists(dir.path() / "ONCE.PCL"));
+
+    // The first instance still runs and still holds its lock.
+    EXPECT_TRUE(first.running());
+    EXPECT_TRUE(fs::exists(lock));
+    first.signal(SIGTERM);
+    ASSERT_TRUE(first.waitExit(std::chrono::seconds(5)));
+    EXPECT_FALSE(fs::exists(lock));
+}
+
+TEST_F(VelProgram, UnwritableWorkFolderMeansStandby) {
+    // /proc takes no new files, whoever runs the test (root included).
+    const auto started = Clock::now();
+    VelProcess vel(dir.path(), {"", "/proc"}, pdfDir);
+    ASSERT_TRUE(vel.waitExit(std::chrono::milliseconds(2500))) << vel.errors();
+    EXPECT_LE(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count(), 2500);
+    EXPECT_EQ(vel.exitCode(), 0);
+    EXPECT_FALSE(fs::exists(lock));
+    EXPECT_FALSE(fs::exists("/proc/Wrk.{-}"));
+    // Start-up stopped before the printer set-up: no printer-list trace.
+    EXPECT_FALSE(fs::exists(dir.path() / "Vel.err"));
+}
+
+}  // namespace
+}  // namespace vel::test
