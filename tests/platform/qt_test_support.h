@@ -2,6 +2,8 @@
 // Shared pieces of the platform tests: one offscreen Qt application for the
 // test process, running outside programs, reading PDF files.
 
+#include "platform/qt/qt_app.h"
+
 #include <QApplication>
 
 #include <array>
@@ -17,7 +19,7 @@ inline QApplication& QtApp() {
     static char name[] = "test_platform";
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        vel::platform::UseOffscreenPlatform();
         return new QApplication(argc, argv);
     }();
     return *app;

@@ -286,6 +286,10 @@ QtMainView::QtMainView() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint),
     pal.setColor(QPalette::Window, Bgr(kSilver));
     setPalette(pal);
     setFixedSize(app::kDesignWidth, 93);
+    if (const QScreen* s = QGuiApplication::primaryScreen()) {
+        const QRect r = s->geometry();
+        QWidget::move(r.x() + (r.width() - app::kDesignWidth) / 2, r.y() + (r.height() - 93) / 2);
+    }
 
     // The description panel and the cover panel lie on the form, the top
     // panel over them.
@@ -338,6 +342,20 @@ QtMainView::QtMainView() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint),
     d.pa = pushPanel(QRect(195, 20, 90, 19), "~~~~~");
     d.pa->setFont(PixelFont("Courier New", 17, true));
 
+    // The components carry the window's own names (tests find them by these).
+    d.pg->setObjectName("PG");
+    d.inf->setObjectName("Inf");
+    d.dn->setObjectName("Dn");
+    d.upd->setObjectName("Upd");
+    d.tur->setObjectName("Tur");
+    d.wox->setObjectName("Wox");
+    d.nbp->setObjectName("NBP");
+    d.ksef->setObjectName("KSeF");
+    d.pa->setObjectName("Pa");
+    d.pm->setObjectName("PM");
+    d.me->setObjectName("Me");
+    d.sbo->setObjectName("SBO");
+
     d.druLas = new PrinterCombo(d.pg, QRect(app::kPagePrinterList.left, app::kPagePrinterList.top,
                                             app::kPagePrinterList.width, app::kPagePrinterList.height),
                                 "#ffffff");
@@ -347,6 +365,9 @@ QtMainView::QtMainView() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint),
     d.druKK = new PrinterCombo(d.pg, QRect(app::kLabelPrinterList.left, app::kLabelPrinterList.top,
                                            app::kLabelPrinterList.width, app::kLabelPrinterList.height),
                                "#ffff00");
+    d.druLas->setObjectName("DruLas");
+    d.druFis->setObjectName("DruFis");
+    d.druKK->setObjectName("DruKK");
 
     // Events to the logic.
     Impl* p = impl_.get();
@@ -375,6 +396,7 @@ QtMainView::QtMainView() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint),
                      [p](int index) { p->call([=](auto& w) { w.DruKKChan(index); }); });
 
     d.menu = new QMenu(this);
+    d.menu->setObjectName("Menu");
     d.menu->addAction("Parkuj", this, [p] { p->call([](auto& w) { w.ParKl(); }); });
     d.menu->addAction("Koniec", this, [p] { p->call([](auto& w) { w.KonKl(); }); });
     d.menu->addAction("Pokaz", this, [p] { p->call([](auto& w) { w.PokKl(); }); });
