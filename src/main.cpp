@@ -82,7 +82,9 @@ int main(int argc, char** argv) {
     const app::Arguments args = app::Arguments::FromArgv(argc, argv);
     window.Guard([&] { window.ZeCreat(args); });
     if (app::MainWindow::ShownAtStart(args) && !window.ended()) view.show();
-    ticks.start();
+    // The first tick as soon as the loop runs: it places the window and shows
+    // the date at once instead of a second later.
+    ticks.start(0);
     while (!window.ended() && !signalled) QApplication::exec();
     ticks.stop();
     return 0;

@@ -16,12 +16,13 @@ struct TickTimer::Impl {
     int maxDepth = 8;
     int depth = 0;
     int skipped = 0;
+    int intervalMs = 1000;
     QTimer timer;
 
     void fire() {
         // Re-armed first: the next tick is due a second from now even while
         // this one is still running.
-        timer.start();
+        timer.start(intervalMs);
         if (depth >= maxDepth) {
             ++skipped;
             return;
@@ -39,13 +40,13 @@ TickTimer::TickTimer(std::function<void()> tick, int intervalMs, int maxDepth) :
     impl_->tick = std::move(tick);
     impl_->maxDepth = maxDepth;
     impl_->timer.setSingleShot(true);
-    impl_->timer.setInterval(intervalMs);
+    impl_->intervalMs = intervalMs;
     Impl* p = impl_.get();
     QObject::connect(&impl_->timer, &QTimer::timeout, [p] { p->fire(); });
 }
 
 TickTimer::~TickTimer() = default;
-void TickTimer::start() { impl_->timer.start(); }
+void TickTimer::start(int firstDelayMs) { impl_->timer.start(firstDelayMs < 0 ? impl_->intervalMs : firstDelayMs); }
 void TickTimer::stop() { impl_->timer.stop(); }
 int TickTimer::depth() const { return impl_->depth; }
 int TickTimer::skipped() const { return impl_->skipped; }

@@ -14,7 +14,9 @@ class TickTimer {
 public:
     explicit TickTimer(std::function<void()> tick, int intervalMs = 1000, int maxDepth = 8);
     ~TickTimer();
-    void start();
+    // The first tick comes after `firstDelayMs` (the interval when negative),
+    // the next ones a whole interval apart.
+    void start(int firstDelayMs = -1);
     void stop();
     int depth() const;
     int skipped() const;  // ticks skipped by the nesting cap
