@@ -36,6 +36,7 @@ public:
 
 int main(int argc, char** argv) {
     using namespace vel;
+    platform::QuietQtNotes();
     if (platform::NoDisplay()) {
         platform::UseOffscreenPlatform();
         std::cerr << "vel: no display (DISPLAY and WAYLAND_DISPLAY unset): running without a window" << std::endl;

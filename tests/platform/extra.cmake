@@ -5,3 +5,7 @@ add_dependencies(test_platform vel vel-job)
 target_compile_definitions(test_platform PRIVATE
     VEL_PROGRAM="$<TARGET_FILE:vel>"
     VEL_JOB_PROGRAM="$<TARGET_FILE:vel-job>")
+
+# A screenshot of the whole display, for looking at the windows under Xvfb.
+add_executable(vel_screen_grab ${CMAKE_CURRENT_SOURCE_DIR}/platform/tools/screen_grab.cpp)
+target_link_libraries(vel_screen_grab PRIVATE Qt6::Gui)

@@ -23,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace vel::platform {
@@ -69,18 +70,27 @@ protected:
     app::MainWindow window{program, view};
 };
 
+// With VEL_SHOT_DIR set, each view mode is also saved as a picture to look at.
+void SaveShot(QWidget& view, int mode) {
+    const char* dir = std::getenv("VEL_SHOT_DIR");
+    if (dir && *dir) view.grab().scaled(view.size() * 2).save(QString("%1/mode%2.png").arg(dir).arg(mode));
+}
+
 TEST_F(MainViewTest, ViewModesGiveTheDesignHeights) {
     start();
     EXPECT_EQ(view.width(), 290);
     EXPECT_EQ(view.height(), 67);  // mode 1: page printer list only
+    SaveShot(view, 1);
     EXPECT_FALSE(child("DruKK")->isVisibleTo(&view));
     Click(child("Dn"));
     EXPECT_EQ(view.height(), 92);
     EXPECT_TRUE(child("DruKK")->isVisibleTo(&view));
     EXPECT_TRUE(child("DruFis")->isVisibleTo(&view));
     EXPECT_EQ(child("PG")->height(), 92);
+    SaveShot(view, 2);
     Click(child("Dn"));
     EXPECT_EQ(view.height(), 342);  // the description below the top panel
+    SaveShot(view, 3);
     EXPECT_EQ(child("PG")->height(), 92);
     Click(child("Dn"));
     EXPECT_EQ(view.height(), 67);

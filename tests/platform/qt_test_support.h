@@ -3,6 +3,7 @@
 // test process, running outside programs, reading PDF files.
 
 #include "platform/qt/qt_app.h"
+#include "platform/qt/qt_printer.h"
 
 #include <QApplication>
 
@@ -20,7 +21,9 @@ inline QApplication& QtApp() {
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
         vel::platform::UseOffscreenPlatform();
-        return new QApplication(argc, argv);
+        auto* qapp = new QApplication(argc, argv);
+        vel::platform::InstallFontSubstitutes();
+        return qapp;
     }();
     return *app;
 }

@@ -30,9 +30,17 @@ void QuietOffscreenNotes(QtMsgType type, const QMessageLogContext& context, cons
 
 }  // namespace
 
+void QuietQtNotes() {
+    static const bool installed = [] {
+        g_previousHandler = qInstallMessageHandler(QuietOffscreenNotes);
+        return true;
+    }();
+    (void)installed;
+}
+
 void UseOffscreenPlatform() {
     qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
-    g_previousHandler = qInstallMessageHandler(QuietOffscreenNotes);
+    QuietQtNotes();
 }
 
 void StreamStatusLine::setText(const std::string& text) {

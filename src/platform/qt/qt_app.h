@@ -14,6 +14,9 @@ bool NoDisplay();
 // Makes the next QApplication run on Qt's offscreen platform, and keeps that
 // platform's notes on what it cannot do (raise a window, ...) off stderr.
 void UseOffscreenPlatform();
+// Keeps Qt's notes about what a platform cannot do, and about the missing
+// XDG_RUNTIME_DIR, off stderr.
+void QuietQtNotes();
 
 // The status line of a program without a window: each status text becomes a
 // line on `out` (UTF-8). A text fits when it is shorter than 60 characters.

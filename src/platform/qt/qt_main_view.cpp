@@ -265,6 +265,9 @@ struct QtMainView::Impl {
     Panel* sbo = nullptr;
     QMenu* menu = nullptr;
     QSystemTrayIcon* tray = nullptr;
+    // Without a display the window is never really shown (painting it would
+    // only cost time); this says whether the program has it "shown".
+    bool shownHeadless = false;
 
     // Runs one event handler of the logic at its error boundary; the loop
     // ends when the handler ended the program.
@@ -301,6 +304,8 @@ QtMainView::QtMainView() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint),
     d.me->setReadOnly(true);
     d.me->setFrameShape(QFrame::NoFrame);
     d.me->setLineWrapMode(QPlainTextEdit::NoWrap);
+    d.me->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    d.me->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     d.me->viewport()->setCursor(Qt::PointingHandCursor);
     {
         QPalette mp = d.me->palette();
@@ -455,17 +460,24 @@ void QtMainView::applyLayout(int panelHeight, int clientHeight, bool showLowerLi
     setFixedSize(QWidget::width(), clientHeight);
 }
 
-bool QtMainView::visible() { return isVisible(); }
+bool QtMainView::visible() { return Headless() ? impl_->shownHeadless : isVisible(); }
 
 void QtMainView::show() {
+    if (Headless()) {
+        impl_->shownHeadless = true;
+        return;
+    }
     QWidget::show();
     raise();
 }
 
-void QtMainView::hide() { QWidget::hide(); }
+void QtMainView::hide() {
+    impl_->shownHeadless = false;
+    QWidget::hide();
+}
 
 void QtMainView::close() {
-    QWidget::hide();
+    hide();
     QCoreApplication::exit(0);
 }
 

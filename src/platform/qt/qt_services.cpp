@@ -108,8 +108,12 @@ DateTime QtClock::now() {
 
 std::string QtClock::longTimeText() {
     const QTime t = QTime::currentTime();
-    if (!qEnvironmentVariableIsEmpty("VEL_LOCALE_TIME"))
-        return Utf8ToCp1250(QLocale::system().toString(t, QLocale::LongFormat).toStdString());
+    if (!qEnvironmentVariableIsEmpty("VEL_LOCALE_TIME")) {
+        // The locale's long time format without its time zone part.
+        QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+        format.remove('t');
+        return Utf8ToCp1250(t.toString(format.trimmed()).toStdString());
+    }
     return t.toString("H:mm:ss").toStdString();
 }
 
