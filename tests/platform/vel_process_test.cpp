@@ -99,6 +99,9 @@ std::vector<std::string> Names(const fs::path& folder) {
     return names;
 }
 
+// A small print job of the sibling programs: indented lines, a form feed.
+constexpr const char* kJob = "  Raport dzienny\r\n  za grudzien\r\n\r\n  Linia tekstu numer jeden\r\n  Linia druga\r\n\f";
+
 class VelProgram : public ::testing::Test {
 protected:
     void SetUp() override { fs::create_directories(pdfDir); }
@@ -139,7 +142,7 @@ TEST_F(VelProgram, SecondInstanceOnTheSameFolderClosesAndPrintsNothing) {
 
     // The second one is given a job of its own to print once: as a standby
     // instance it must not.
-    WriteAll(dir.path() / "ONCE.PCL", "Raport\r\nLinia tekstu\r\n\f");
+    WriteAll(dir.path() / "ONCE.PCL", kJob);
     const auto started = Clock::now();
     VelProcess second(dir.path(), {"ONCE.PCL"}, pdfDir);
     ASSERT_TRUE(second.waitExit(std::chrono::milliseconds(2500))) << "the second instance keeps running";
@@ -155,6 +158,21 @@ TEST_F(VelProgram, SecondInstanceOnTheSameFolderClosesAndPrintsNothing) {
     first.signal(SIGTERM);
     ASSERT_TRUE(first.waitExit(std::chrono::seconds(5)));
     EXPECT_FALSE(fs::exists(lock));
+}
+
+// The counterpart of the standby case above: an instance that holds the lock
+// does print its one-shot job, to the built-in PDF printer, and then ends.
+TEST_F(VelProgram, OneShotPclJobIsPrintedAndTheProgramEnds) {
+    WriteAll(dir.path() / "ONCE.PCL", kJob);
+    VelProcess vel(dir.path(), {"ONCE.PCL"}, pdfDir);
+    ASSERT_TRUE(vel.waitExit(std::chrono::seconds(10))) << vel.errors();
+    EXPECT_EQ(vel.exitCode(), 0);
+    const auto pdfs = Names(pdfDir);
+    ASSERT_EQ(pdfs.size(), 1u) << ::testing::PrintToString(pdfs) << vel.errors();
+    EXPECT_EQ(PdfPages((pdfDir / pdfs[0]).string()), 1);
+    EXPECT_NE(PdfText((pdfDir / pdfs[0]).string()).find("Linia tekstu numer jeden"), std::string::npos);
+    EXPECT_FALSE(fs::exists(lock));
+    EXPECT_TRUE(fs::exists(dir.path() / "ONCE.PCL"));  // a one-shot file is not deleted
 }
 
 TEST_F(VelProgram, UnwritableWorkFolderMeansStandby) {
