@@ -25,6 +25,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
+#include <sstream>
 
 namespace vel::platform {
 namespace {
@@ -243,6 +245,14 @@ TEST_F(MainViewTest, TrayMenuItems) {
     EXPECT_FALSE(fs::exists(dir.path() / "Pos.{-}"));
     menu->actions()[1]->trigger();
     EXPECT_TRUE(window.ended());
+}
+
+TEST_F(MainViewTest, ErrorWithoutADisplayIsALineOnStderr) {
+    std::ostringstream captured;
+    std::streambuf* old = std::cerr.rdbuf(captured.rdbuf());
+    view.showError("Nie mo\xbfna zapisa\xe6 Pos.{-}");  // "Nie można zapisać"
+    std::cerr.rdbuf(old);
+    EXPECT_EQ(captured.str(), "vel: Nie mo\xc5\xbcna zapisa\xc4\x87 Pos.{-}\n");
 }
 
 TEST_F(MainViewTest, DescriptionText) {

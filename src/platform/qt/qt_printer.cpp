@@ -321,8 +321,12 @@ void QtPrinter::endDoc() {
     // The finished document goes to CUPS only now, so an aborted one never does.
     QProcess lp;
     lp.setProcessChannelMode(QProcess::MergedChannels);
-    lp.start("lp", {"-d", impl_->setup.qtName, "-t", ToQt(impl_->title), temp});
-    const bool finished = lp.waitForStarted(10000) && lp.waitForFinished(60000);
+    lp.start("lp", {"-d", impl_->setup.qtName, "-t", ToQt(impl_->title), "--", temp});
+    if (!lp.waitForStarted(10000)) {
+        QFile::remove(temp);
+        throw IoError(impl_->current, "cannot run lp (package cups-client)");
+    }
+    const bool finished = lp.waitForFinished(60000);
     const bool ok = finished && lp.exitStatus() == QProcess::NormalExit && lp.exitCode() == 0;
     const std::string answer = QString::fromLocal8Bit(lp.readAll()).trimmed().toStdString();
     QFile::remove(temp);

@@ -47,6 +47,14 @@ int StartDetached(const QString& program, const QStringList& args, const QString
     return kShellBadExe;
 }
 
+// The desktop's handler for an address or a file; xdg-open when the platform
+// has none of its own (no display, a bare X server).
+int OpenWithDesktop(const QUrl& url) {
+    if (QDesktopServices::openUrl(url)) return kShellOk;
+    const QString target = url.isLocalFile() ? url.toLocalFile() : url.toString();
+    return QProcess::startDetached("xdg-open", {target}) ? kShellOk : kShellFileNotFound;
+}
+
 }  // namespace
 
 std::string QtClipboard::text() {
@@ -66,7 +74,7 @@ int QtShell::open(const std::string& target, const std::string& parameters, cons
     if (target.empty()) return kShellFileNotFound;
     if (IsWebAddress(target)) {
         const QString url = ToQt(target.rfind("www.", 0) == 0 ? "http://" + target : target);
-        return QDesktopServices::openUrl(QUrl(url)) ? kShellOk : kShellFileNotFound;
+        return OpenWithDesktop(QUrl(url));
     }
     QString path = QString::fromStdString(NativePath(Cp1250ToUtf8(target)).string());
     const QString dir = directory.empty() ? QString() : QString::fromStdString(NativePath(Cp1250ToUtf8(directory)).string());
@@ -78,7 +86,7 @@ int QtShell::open(const std::string& target, const std::string& parameters, cons
     // program the desktop associates with it.
     if (file.isFile() && file.isExecutable())
         return StartDetached(file.absoluteFilePath(), QProcess::splitCommand(ToQt(parameters)), dir);
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath())) ? kShellOk : kShellFileNotFound;
+    return OpenWithDesktop(QUrl::fromLocalFile(file.absoluteFilePath()));
 }
 
 int QtShell::run(const std::string& commandLine) {
