@@ -5,6 +5,9 @@
 #include "qt_test_support.h"
 #include "support/temp_dir.h"
 
+#include <QColor>
+#include <QImage>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -25,7 +28,9 @@ using Clock = std::chrono::steady_clock;
 // One `vel` process without a display, its stderr in a file.
 class VelProcess {
 public:
-    VelProcess(const fs::path& folder, const std::vector<std::string>& args, const fs::path& pdfDir) {
+    // Without a display unless `display` names one.
+    VelProcess(const fs::path& folder, const std::vector<std::string>& args, const fs::path& pdfDir,
+               const std::string& display = {}) {
         stderrPath_ = folder / ("vel-stderr-" + std::to_string(counter_++) + ".txt");
         pid_ = fork();
         if (pid_ == 0) {
@@ -38,6 +43,7 @@ public:
             unsetenv("DISPLAY");
             unsetenv("WAYLAND_DISPLAY");
             unsetenv("QT_QPA_PLATFORM");
+            if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
             setenv("VEL_PDF_DIR", pdfDir.c_str(), 1);
             std::vector<char*> argv{const_cast<char*>(VEL_PROGRAM)};
             for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -186,6 +192,79 @@ TEST_F(VelProgram, UnwritableWorkFolderMeansStandby) {
     EXPECT_FALSE(fs::exists("/proc/Wrk.{-}"));
     // Start-up stopped before the printer set-up: no printer-list trace.
     EXPECT_FALSE(fs::exists(dir.path() / "Vel.err"));
+}
+
+// A virtual X server of the test's own (Xvfb), 1024 x 768.
+class VirtualDisplay {
+public:
+    VirtualDisplay() {
+        int ready[2];
+        if (pipe(ready) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(ready[0]);
+            const std::string fd = std::to_string(ready[1]);
+            if (const int null = open("/dev/null", O_WRONLY); null >= 0) dup2(null, 2);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(ready[1]);
+        // Xvfb writes its display number when it accepts clients.
+        std::string number;
+        char c;
+        while (read(ready[0], &c, 1) == 1 && c != '\n') number += c;
+        close(ready[0]);
+        if (!number.empty()) name_ = ":" + number;
+    }
+    ~VirtualDisplay() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    const std::string& name() const { return name_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string name_;
+};
+
+// The screen of `display` as an image (a null image when the grab fails).
+QImage Grab(const std::string& display, const fs::path& file) {
+    const std::string command = "DISPLAY=" + display + " QT_QPA_PLATFORM=xcb " + Quote(VEL_SCREEN_GRAB) + " " +
+                                Quote(file.string()) + " 2>/dev/null";
+    if (std::system(command.c_str()) != 0) return {};
+    return QImage(QString::fromStdString(file.string()));
+}
+
+TEST_F(VelProgram, WithADisplayTheWindowShowsAtTheTopRight) {
+    VirtualDisplay display;
+    ASSERT_FALSE(display.name().empty()) << "Xvfb did not start (package xvfb)";
+    VelProcess vel(dir.path(), {}, pdfDir, display.name());
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(lock); }, std::chrono::seconds(10))) << vel.errors();
+
+    // The top panel's colour 0xC08000 (as BBGGRR) at the right end of the
+    // window's first rows, once the first tick has placed it.
+    const fs::path shot = dir.path() / "screen.png";
+    QImage image;
+    const bool placed = WaitFor(
+        [&] {
+            image = Grab(display.name(), shot);
+            return !image.isNull() && image.pixelColor(1024 - 4, 10) == QColor(0x00, 0x80, 0xC0);
+        },
+        std::chrono::seconds(10));
+    ASSERT_TRUE(placed) << vel.errors();
+    // The window is 290 pixels wide, 67 high in its first view mode: left of
+    // it and below it the empty screen.
+    EXPECT_EQ(image.pixelColor(1024 - 290 - 2, 10), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(1024 - 150, 67 + 2), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(1024 - 150, 50), QColor(0x00, 0x00, 0x60));  // the page printer list
+    EXPECT_EQ(vel.errors().find("no display"), std::string::npos);
+
+    vel.signal(SIGTERM);
+    ASSERT_TRUE(vel.waitExit(std::chrono::seconds(5)));
+    EXPECT_FALSE(fs::exists(lock));
 }
 
 }  // namespace
