@@ -76,7 +76,8 @@ public:
     // Left, top and width of the window (frame included) and its font size.
     virtual void placeWindow(int left, int top, int width, int fontSizePt) = 0;
     virtual void setClientHeight(int height) = 0;
-    // Moves the left edge by `dx` and widens the window by `-dx`.
+    // Moves the left edge `pixels` to the left and widens the window as much,
+    // so the right edge stays.
     virtual void growLeft(int pixels) = 0;
     virtual void setCaption(const std::string& text) = 0;  // code page 1250
     virtual std::string caption() = 0;
@@ -103,8 +104,6 @@ public:
     virtual bool visible() = 0;
     // Closes the window; the closing handler runs.
     virtual void close() = 0;
-    // Lets the window paint before slow work.
-    virtual void processPending() = 0;
 
     virtual void setHandlers(ChartHandlers handlers) = 0;
 };
