@@ -67,6 +67,7 @@ TEST_F(QtCharts, RenderedBarsStandOnePixelColumnPerDayAtTheirRates) {
     WriteAll(dir.file("Wal.{-}"), "USD dolar ameryka\xf1ski\r\nEUR euro\r\n");
     rates::KurShow(tp.program);
     EXPECT_EQ(tp.program.sys.chartView->caption(), "Wykresy kurs\xf3w:  USD  EUR  EUR  EUR");
+    if (getenv("CHARTS_PNG")) window->widget()->grab().save(getenv("CHARTS_PNG"));
 
     for (const std::string code : {"USD", "EUR"}) {
         SCOPED_TRACE(code);

@@ -167,6 +167,7 @@ QtChartWindow::QtChartWindow(std::function<rates::WindowRect()> mainWindowRect) 
         }
         s.list = new QListWidget(&form);
         s.list->setSelectionMode(QAbstractItemView::SingleSelection);
+        s.list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         QObject::connect(s.list, &QListWidget::currentRowChanged, &form, [this, k](int row) {
             if (impl_->handlers.listClicked) impl_->handlers.listClicked(k, row);
         });
