@@ -298,7 +298,15 @@ void UpdateWorkbookRates(Program& program) {
     }
     std::error_code ec;
     const std::filesystem::path path = std::filesystem::absolute(NativePath(kWorkbookFile), ec);
-    std::unique_ptr<platform::Workbook> workbook = spreadsheet.open(path.string());
+    std::unique_ptr<platform::Workbook> workbook;
+    try {
+        workbook = spreadsheet.open(path.string());
+    } catch (const IoError&) {
+        // The program could not be started after all: as if it were missing.
+        if (spreadsheet.available()) throw;
+        ShowChartError(program, kNoSpreadsheet);
+        return;
+    }
 
     const auto lines = ReadLines(CurrentRateFileName(program));
     if (lines) {
