@@ -1,5 +1,6 @@
 #include "charts/fake_chart_view.h"
 #include "charts/rate_file_builder.h"
+#include "common/io.h"
 #include "rates/charts.h"
 #include "support/temp_dir.h"
 #include "support/test_program.h"
@@ -154,6 +155,21 @@ TEST_F(ChartWindow, ShortChartLeavesTheWindowAsItIs) {
     EXPECT_EQ(view.labelText(0, RateLabel::Min), " Min 4.3");
 }
 
+TEST_F(ChartWindow, WindowStopsGrowingWhenTheFirstPanelIs400Wide) {
+    // Two years of a currency: 700 columns never fit; the panel stops at 400.
+    writeRates(RateLine("EUR", "20230102", 4.6, "001/A/NBP/2023") + "\r\n" +
+               RateLine("EUR", "20241231", 4.273, "252/A/NBP/2024") + "  euro 1EUR\r\n");
+    rates::KurShow(tp.program);
+    click(0, "EUR euro");
+    EXPECT_EQ(view.panelWidth(0), 400);
+    EXPECT_EQ(view.window.width, 12 * FakeChartView::kCharWidth + 400);
+    EXPECT_EQ(view.window.left, 1000 + 290 - view.window.width);
+    // Bars beyond the image are drawn where the canvas clips them.
+    EXPECT_EQ(view.canvases[0].ops.back().kind, ChartOp::Text);
+    click(1, "EUR euro");  // a second chart does not grow it further
+    EXPECT_EQ(view.window.width, 12 * FakeChartView::kCharWidth + 400);
+}
+
 TEST_F(ChartWindow, CodeWithoutLinesShowsStartValuesAndLeavesCaption) {
     writeRates(RateLine("EUR", "20240102", 4.3434, "001/A/NBP/2024") + "  euro 1EUR\r\n");
     rates::KurShow(tp.program);
@@ -287,6 +303,14 @@ TEST_F(WorkbookUpdate, NoSpreadsheetProgramIsToldOnceAndNotTriedAgain) {
     rates::UpdateWorkbookRates(tp.program);
     EXPECT_EQ(tp.spreadsheet.opens, 0);
     EXPECT_EQ(cell(2, 5), "4,3434");
+}
+
+TEST_F(WorkbookUpdate, WorkbookThatCannotBeOpenedIsAnErrorOfTheHandler) {
+    setUp();
+    tp.spreadsheet.workbooks.clear();  // the program is there, the workbook fails
+    EXPECT_THROW(rates::UpdateWorkbookRates(tp.program), IoError);
+    EXPECT_EQ(view.chartError, "");
+    EXPECT_EQ(tp.spreadsheet.opens, 1);
 }
 
 TEST_F(WorkbookUpdate, NoWorkbookFileNothingIsOpened) {
