@@ -67,7 +67,6 @@ TEST_F(QtCharts, RenderedBarsStandOnePixelColumnPerDayAtTheirRates) {
     WriteAll(dir.file("Wal.{-}"), "USD dolar ameryka\xf1ski\r\nEUR euro\r\n");
     rates::KurShow(tp.program);
     EXPECT_EQ(tp.program.sys.chartView->caption(), "Wykresy kurs\xf3w:  USD  EUR  EUR  EUR");
-    if (getenv("CHARTS_PNG")) window->widget()->grab().save(getenv("CHARTS_PNG"));
 
     for (const std::string code : {"USD", "EUR"}) {
         SCOPED_TRACE(code);
@@ -164,6 +163,23 @@ TEST_F(QtCharts, EscWritesTheChoiceAndTheNextShowRestoresIt) {
     rates::KurShow(tp.program);
     EXPECT_EQ(window->lists[1].selectedText(), "CHF frank szwajcarski");
     EXPECT_EQ(static_cast<QListWidget*>(window->listWidget(1))->currentRow(), window->lists[1].selected);
+}
+
+TEST_F(QtCharts, WindowPictureHoldsTheCharts) {
+    WriteAll(dir.file("Wal.{-}"), "EUR euro\r\n");
+    rates::KurShow(tp.program);
+    ASSERT_TRUE(window->savePicture(dir.file("charts.png")));
+    QImage picture(QString::fromStdString(dir.file("charts.png")));
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.width(), window->widget()->width());
+    // The first slot's chart is in it: the panel's image shows maroon bars.
+    const QPoint image = window->imageWidget(0)->mapTo(window->widget(), QPoint(0, 0));
+    int maroon = 0;
+    for (int x = 0; x < 370 && image.x() + x < picture.width(); ++x) {
+        maroon += picture.pixel(image.x() + x, image.y() + 60) == kMaroonPixel;
+    }
+    EXPECT_GT(maroon, 200);
+    EXPECT_FALSE(window->savePicture(dir.file("no-such-folder/charts.png")));
 }
 
 TEST_F(QtCharts, MissingRateFileShowsOnlyTheCaption) {

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
+#include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -202,6 +203,10 @@ QtChartWindow::~QtChartWindow() {
 QWidget* QtChartWindow::widget() { return &impl_->form; }
 QWidget* QtChartWindow::imageWidget(int slot) { return impl_->parts[slot].image; }
 QWidget* QtChartWindow::listWidget(int slot) { return impl_->parts[slot].list; }
+
+bool QtChartWindow::savePicture(const std::string& path) {
+    return impl_->form.grab().save(QString::fromStdString(path));
+}
 
 rates::WindowRect QtChartWindow::mainWindowRect() {
     return impl_->mainRect ? impl_->mainRect() : rates::WindowRect{0, 0, 290, 0};

@@ -23,6 +23,9 @@ public:
     QWidget* widget();                // the window itself
     QWidget* imageWidget(int slot);  // `I1`..`I8`
     QWidget* listWidget(int slot);   // `Lis1`..`Lis8`
+    // The whole window as a picture file (PNG, or as the name's extension
+    // says), also without a display. False when it cannot be written.
+    bool savePicture(const std::string& path);
 
     rates::WindowRect mainWindowRect() override;
     rates::WindowRect windowRect() override;
