@@ -280,7 +280,6 @@ struct WorkbookUpdate : ChartWindow {
 TEST_F(WorkbookUpdate, ChangedRowsGetOldRateInColumn8AndNewInColumn5) {
     setUp();
     rates::UpdateWorkbookRates(tp.program);
-    auto& cells = book();
     EXPECT_EQ(cell(2, 5), "4.273");
     EXPECT_EQ(cell(2, 8), "4.3434");
     EXPECT_EQ(cell(3, 5), "4.5371");

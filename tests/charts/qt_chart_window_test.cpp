@@ -103,7 +103,9 @@ TEST_F(QtCharts, RenderedBarsStandOnePixelColumnPerDayAtTheirRates) {
                 }
             } else {
                 EXPECT_EQ(BarTop(image, x), it->second) << "column " << x;
-                if (it->second > 0) EXPECT_EQ(image.pixel(x, it->second - 1), kWhitePixel) << "column " << x;
+                if (it->second > 0) {
+                    EXPECT_EQ(image.pixel(x, it->second - 1), kWhitePixel) << "column " << x;
+                }
                 ++compared;
             }
         }
