@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QPixmap>
 #include <QWidget>
@@ -165,6 +166,16 @@ TEST_F(QtCharts, EscWritesTheChoiceAndTheNextShowRestoresIt) {
     rates::KurShow(tp.program);
     EXPECT_EQ(window->lists[1].selectedText(), "CHF frank szwajcarski");
     EXPECT_EQ(static_cast<QListWidget*>(window->listWidget(1))->currentRow(), window->lists[1].selected);
+}
+
+TEST_F(QtCharts, EscKeyInAListClosesTheWindowAndKeepsTheChoice) {
+    WriteAll(dir.file("Wal.{-}"), "EUR euro\r\nUSD dolar ameryka\xf1ski\r\n");
+    rates::KurShow(tp.program);
+    std::filesystem::remove(dir.file("Wal.{-}"));
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window->listWidget(3), &press);
+    EXPECT_FALSE(window->visible());
+    EXPECT_EQ(ReadAll(dir.file("Wal.{-}")).substr(0, 40), "EUR euro\r\nUSD dolar ameryka\xf1ski\r\nEUR euro");
 }
 
 TEST_F(QtCharts, WindowPictureHoldsTheCharts) {
