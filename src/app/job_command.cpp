@@ -26,7 +26,7 @@ int RunJobCommand(Program& program, const std::vector<std::string>& args, std::o
                "  print JOBFILE [--printer NAME | --pdf OUT.pdf]\n"
                "  label JOBFILE [--printer NAME | --pdf OUT.pdf]\n"
                "  receipt PARFILE [--driver-dir DIR]\n"
-               "  rates ARCHIVE.csv\n"
+               "  rates ARCHIVE.csv [--dir DIR]\n"
                "  jpk [REQUESTFILE]\n";
         return 2;
     }
