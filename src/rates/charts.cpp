@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/spreadsheet.h"
+#include "rates/rates.h"
 
 #include <algorithm>
 #include <charconv>
@@ -69,9 +70,7 @@ ChartView* View(Program& program) { return program.sys.chartView; }
 
 }  // namespace
 
-std::string CurrentRateFileName(Program& program) {
-    return "Kurs" + std::to_string(program.sys.clock.now().year);
-}
+std::string CurrentRateFileName(Program& program) { return "Kurs" + CurrentYear(program); }
 
 int RateLineDay(const std::string& line) {
     auto value = ParseNumber(Field(line, 5, 5));
