@@ -196,8 +196,12 @@ QtChartWindow::QtChartWindow(std::function<rates::WindowRect()> mainWindowRect) 
 }
 
 QtChartWindow::~QtChartWindow() {
-    impl_->form.onClose = nullptr;  // no handlers while the window goes away
+    // No handlers while the window goes away: the program they reach may be gone.
+    impl_->handlers = {};
+    impl_->form.onEsc = nullptr;
+    impl_->form.onClose = nullptr;
     impl_->form.onResize = nullptr;
+    for (Impl::Slot& s : impl_->parts) QObject::disconnect(s.list, nullptr, &impl_->form, nullptr);
 }
 
 QWidget* QtChartWindow::widget() { return &impl_->form; }
