@@ -3,36 +3,22 @@
 #include "app/main_window.h"
 #include "app/web_addresses.h"
 #include "app/wiring.h"
-#include "common/io.h"
 #include "common/program.h"
 #include "ksef/ksef_view.h"
 #include "platform/qt/qt_app.h"
+#include "platform/qt/qt_chart_window.h"
 #include "platform/qt/qt_ksef_window.h"
 #include "platform/qt/qt_loop.h"
 #include "platform/qt/qt_main_view.h"
 #include "platform/qt/qt_printer.h"
 #include "platform/qt/qt_services.h"
+#include "platform/qt/qt_spreadsheet.h"
 #include "platform/services.h"
 
 #include <QApplication>
 
 #include <iostream>
 #include <memory>
-
-namespace {
-
-// TODO(lead): replace with the spreadsheet bridge (platform/qt/qt_spreadsheet.h)
-// when it lands. Until then the workbook update reports that no spreadsheet
-// program is there.
-class UnavailableSpreadsheet final : public vel::platform::Spreadsheet {
-public:
-    bool available() override { return false; }
-    std::unique_ptr<vel::platform::Workbook> open(const std::string& path) override {
-        throw vel::IoError(path, "no spreadsheet program");
-    }
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     using namespace vel;
@@ -53,12 +39,12 @@ int main(int argc, char** argv) {
     platform::QtClock clock;
     platform::QtEventPump events;
     platform::QtMainView view;
-    UnavailableSpreadsheet spreadsheet;
-    Services services{printer, clipboard, shell, clock, events, view, spreadsheet};
+    const std::unique_ptr<platform::Spreadsheet> spreadsheet = platform::MakeCalcSpreadsheet();
+    Services services{printer, clipboard, shell, clock, events, view, *spreadsheet};
 
     // The forms in their order: main window, charts window, KSeF window.
-    // TODO(lead): create the charts window (rates::ChartView) here and store
-    // it: services.chartView = charts.get();
+    const std::unique_ptr<platform::QtChartWindow> charts = platform::MakeQtChartWindow(&view);
+    services.chartView = charts.get();
     const std::unique_ptr<ksef::KsefView> ksefWindow =
         platform::MakeQtKsefWindow([&view](const std::string& text) { view.showError(text); });
     services.ksefView = ksefWindow.get();

@@ -2,11 +2,11 @@
 
 #include "app/job_command.h"
 #include "app/wiring.h"
-#include "common/io.h"
 #include "common/program.h"
 #include "platform/qt/qt_app.h"
 #include "platform/qt/qt_printer.h"
 #include "platform/qt/qt_services.h"
+#include "platform/qt/qt_spreadsheet.h"
 #include "platform/services.h"
 
 #include <QApplication>
@@ -15,20 +15,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-namespace {
-
-// TODO(lead): replace with the spreadsheet bridge (platform/qt/qt_spreadsheet.h)
-// when it lands.
-class UnavailableSpreadsheet final : public vel::platform::Spreadsheet {
-public:
-    bool available() override { return false; }
-    std::unique_ptr<vel::platform::Workbook> open(const std::string& path) override {
-        throw vel::IoError(path, "no spreadsheet program");
-    }
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     using namespace vel;
@@ -44,8 +30,8 @@ int main(int argc, char** argv) {
     platform::QtClock clock;
     platform::QtEventPump events;
     platform::StreamStatusLine status(std::cerr);
-    UnavailableSpreadsheet spreadsheet;
-    Services services{printer, clipboard, shell, clock, events, status, spreadsheet};
+    const std::unique_ptr<platform::Spreadsheet> spreadsheet = platform::MakeCalcSpreadsheet();
+    Services services{printer, clipboard, shell, clock, events, status, *spreadsheet};
     Program program(services, app::RealJobs());
 
     const std::vector<std::string> args(argv + 1, argv + argc);
