@@ -168,11 +168,18 @@ TEST(CupsPrinting, TwoPagesArriveAsPdfAndAnAbortedDocumentNever) {
     printer.canvas().drawText({100, 100}, "porzucony", Font{"Courier New", 12});
     printer.abortDoc();
 
+    // The user picks another printer while the document prints: the
+    // document still goes where it began.
+    test::ScopedTempDir pdfDir;
+    setenv("VEL_PDF_DIR", pdfDir.path().c_str(), 1);
     printer.beginDoc(printed);
     printer.canvas().drawText({100, 100}, "Strona 1", Font{"Courier New", 12});
     printer.newPage();
+    ASSERT_TRUE(printer.setCurrent(kPdfPrinterName));
     printer.canvas().drawText({100, 100}, "Strona 2", Font{"Courier New", 12});
     printer.endDoc();
+    unsetenv("VEL_PDF_DIR");
+    EXPECT_TRUE(fs::is_empty(pdfDir.path()));
 
     const fs::path pdf = WaitForPdf(out, printed);
     ASSERT_FALSE(pdf.empty()) << "no PDF with " << printed << " in " << out << "\n" << cups.log();

@@ -180,7 +180,9 @@ struct QtPrinter::Impl {
     Orientation orientation = Orientation::Portrait;
     std::string pdfOverride;
 
-    // The document being printed.
+    // The document being printed, and the printer it goes to: a choice of
+    // another printer while it prints counts from the next document.
+    Setup docSetup;
     std::unique_ptr<QPrinter> doc;
     std::unique_ptr<QPainter> painter;
     QString tempPath;
@@ -267,6 +269,7 @@ void QtPrinter::beginDoc(const std::string& title) {
     impl_->tempPath = temp.fileName();
     temp.close();
     impl_->title = title;
+    impl_->docSetup = impl_->setup;
 
     auto doc = std::make_unique<QPrinter>(QPrinter::HighResolution);
     doc->setOutputFormat(QPrinter::PdfFormat);
@@ -293,13 +296,18 @@ void QtPrinter::newPage() {
 void QtPrinter::endDoc() {
     if (!impl_->doc) throw IoError(impl_->current, "no document is being printed");
     impl_->canvas.attach(nullptr);
-    impl_->painter->end();
+    const bool written = impl_->painter->end();
     impl_->painter.reset();
     impl_->doc.reset();
     const QString temp = impl_->tempPath;
     impl_->tempPath.clear();
+    if (!written) {
+        QFile::remove(temp);
+        throw IoError(temp.toStdString(), "cannot write the print file");
+    }
 
-    if (impl_->setup.builtIn) {
+    const Setup& docPrinter = impl_->docSetup;
+    if (docPrinter.builtIn) {
         std::string target = impl_->pdfOverride;
         impl_->pdfOverride.clear();
         QString out;
@@ -321,16 +329,16 @@ void QtPrinter::endDoc() {
     // The finished document goes to CUPS only now, so an aborted one never does.
     QProcess lp;
     lp.setProcessChannelMode(QProcess::MergedChannels);
-    lp.start("lp", {"-d", impl_->setup.qtName, "-t", ToQt(impl_->title), "--", temp});
+    lp.start("lp", {"-d", docPrinter.qtName, "-t", ToQt(impl_->title), "--", temp});
     if (!lp.waitForStarted(10000)) {
         QFile::remove(temp);
-        throw IoError(impl_->current, "cannot run lp (package cups-client)");
+        throw IoError(FromQt(docPrinter.qtName), "cannot run lp (package cups-client)");
     }
     const bool finished = lp.waitForFinished(60000);
     const bool ok = finished && lp.exitStatus() == QProcess::NormalExit && lp.exitCode() == 0;
     const std::string answer = QString::fromLocal8Bit(lp.readAll()).trimmed().toStdString();
     QFile::remove(temp);
-    if (!ok) throw IoError(impl_->current, "lp refused the document" + (answer.empty() ? "" : " (" + answer + ")"));
+    if (!ok) throw IoError(FromQt(docPrinter.qtName), "lp refused the document" + (answer.empty() ? "" : " (" + answer + ")"));
 }
 
 void QtPrinter::abortDoc() { impl_->discard(); }
