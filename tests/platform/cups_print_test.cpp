@@ -4,6 +4,7 @@
 
 #include "platform/qt/qt_printer.h"
 
+#include "common/format.h"
 #include "common/io.h"
 #include "qt_test_support.h"
 #include "support/temp_dir.h"
@@ -193,6 +194,19 @@ TEST(CupsPrinting, TwoPagesArriveAsPdfAndAnAbortedDocumentNever) {
     EXPECT_EQ(jobs.find(aborted), std::string::npos) << jobs;
     std::error_code ec;
     if (!HasFailure()) fs::remove(pdf, ec);
+}
+
+// A queue whose description names no resolution prints at 600 dpi.
+TEST(CupsPrinting, UnknownResolutionMeans600Dpi) {
+    test::QtApp();
+    PrivateCups cups;
+    ASSERT_TRUE(cups.error().empty()) << cups.error();
+    const std::string add = test::Capture("lpadmin -p Raw -v cups-pdf:/ -E 2>&1; echo rc=$?");
+    ASSERT_NE(add.find("rc=0"), std::string::npos) << add;
+    QtPrinter printer;
+    ASSERT_TRUE(printer.setCurrent("Raw"));
+    EXPECT_EQ(printer.resolution(), 600);
+    EXPECT_EQ(PrinterDpi(printer), 600);
 }
 
 TEST(CupsPrinting, LpRefusalRaises) {
