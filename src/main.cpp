@@ -26,8 +26,14 @@ int main(int argc, char** argv) {
     if (platform::NoDisplay()) {
         platform::UseOffscreenPlatform();
         std::cerr << "vel: no display (DISPLAY and WAYLAND_DISPLAY unset): running without a window" << std::endl;
+    } else {
+        // A display that cannot be reached must not stop the program: it then
+        // works on without a window.
+        platform::AllowOffscreenFallback();
     }
     QApplication qapp(argc, argv);
+    if (!platform::NoDisplay() && platform::Headless())
+        std::cerr << "vel: the display cannot be reached: running without a window" << std::endl;
     QApplication::setApplicationName("Vel-drukowanie");
     // Hiding the window or closing a message box must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -194,6 +194,17 @@ TEST_F(VelProgram, UnwritableWorkFolderMeansStandby) {
     EXPECT_FALSE(fs::exists(dir.path() / "Vel.err"));
 }
 
+TEST_F(VelProgram, UnreachableDisplayMeansRunningWithoutAWindow) {
+    VelProcess vel(dir.path(), {}, pdfDir, ":4711");
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(lock); }, std::chrono::seconds(10))) << vel.errors();
+    EXPECT_TRUE(vel.running());
+    vel.signal(SIGTERM);
+    ASSERT_TRUE(vel.waitExit(std::chrono::seconds(5)));
+    EXPECT_EQ(vel.exitCode(), 0);
+    EXPECT_FALSE(fs::exists(lock));
+    EXPECT_NE(vel.errors().find("running without a window"), std::string::npos) << vel.errors();
+}
+
 // A virtual X server of the test's own (Xvfb), 1024 x 768.
 class VirtualDisplay {
 public:

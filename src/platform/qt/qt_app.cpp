@@ -38,6 +38,15 @@ void QuietQtNotes() {
     (void)installed;
 }
 
+void AllowOffscreenFallback() {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) return;
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", QByteArray("wayland;xcb;offscreen"));
+    else
+        qputenv("QT_QPA_PLATFORM", QByteArray("xcb;offscreen"));
+    QuietQtNotes();
+}
+
 void UseOffscreenPlatform() {
     qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
     QuietQtNotes();
