@@ -10,10 +10,12 @@
 
 #include <QFont>
 #include <QFontInfo>
+#include <QImage>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 
 namespace vel::platform {
@@ -70,6 +72,43 @@ TEST_F(PdfPrinterTest, IsAlwaysListedAndNamesItsFileByTheTitle) {
               std::string::npos)
         << text;
     EXPECT_NE(text.find("Strona druga"), std::string::npos) << text;
+}
+
+// Drawn shapes land where the device pixels say, in the colours given as
+// 0x00BBGGRR; text sits on an opaque white box. Read back as a picture at a
+// tenth of the printer's resolution.
+TEST_F(PdfPrinterTest, ShapesAndTextLandAtTheirDevicePixels) {
+    printer.beginDoc("Ksztalty");
+    Canvas& c = printer.canvas();
+    c.fillRect({600, 600}, {1200, 1200}, 0x0000FF);  // red
+    c.drawPolygon({{2000, 600}, {3000, 600}, {2500, 1400}}, 0xFF0000, Pen{4, 0xFF0000});  // blue
+    c.drawLine({0, 2000}, {4000, 2000}, Pen{40, kBlack});
+    c.drawPolyline({{600, 2600}, {1600, 2600}, {1600, 3400}}, Pen{40, 0x00FF00});  // green
+    c.fillRect({500, 3900}, {4000, 4600}, kBlack);
+    c.drawText({600, 4000}, "Tekst", Font{"Courier New", 24});
+    printer.endDoc();
+
+    const fs::path pdf = dir.path() / "out" / "Ksztalty.pdf";
+    const std::string png = (dir.path() / "page").string();
+    ASSERT_EQ(std::system(("pdftoppm -r 60 -png -f 1 -l 1 " + test::Quote(pdf.string()) + " " + test::Quote(png)).c_str()), 0);
+    const QImage page(QString::fromStdString(png + "-1.png"));
+    ASSERT_FALSE(page.isNull());
+    auto at = [&](int x, int y) { return page.pixelColor(x / 10, y / 10); };
+    auto near = [](QColor a, QColor b) {
+        return std::abs(a.red() - b.red()) < 40 && std::abs(a.green() - b.green()) < 40 && std::abs(a.blue() - b.blue()) < 40;
+    };
+    EXPECT_TRUE(near(at(900, 900), Qt::red)) << at(900, 900).name().toStdString();
+    EXPECT_TRUE(near(at(1300, 900), Qt::white));  // right of the rectangle
+    EXPECT_TRUE(near(at(2500, 800), Qt::blue)) << at(2500, 800).name().toStdString();
+    EXPECT_TRUE(near(at(2000, 2000), Qt::black));
+    EXPECT_TRUE(near(at(2000, 2300), Qt::white));
+    EXPECT_TRUE(near(at(1100, 2600), Qt::green)) << at(1100, 2600).name().toStdString();
+    EXPECT_TRUE(near(at(1600, 3000), Qt::green));
+    // Inside the text's box, above the letters: white on the black field.
+    EXPECT_TRUE(near(at(700, 4010), Qt::white)) << at(700, 4010).name().toStdString();
+    // Past the end of the text's box: still the black field.
+    const int textRight = 600 + printer.canvas().textWidth(Font{"Courier New", 24}, "Tekst");
+    EXPECT_TRUE(near(at(textRight + 100, 4010), Qt::black));
 }
 
 TEST_F(PdfPrinterTest, AbortedDocumentLeavesNoFile) {
