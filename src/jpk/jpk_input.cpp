@@ -1,0 +1,209 @@
+#include "jpk/jpk_input.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace vel::jpk {
+
+bool RequestLines::Load(std::string_view text) {
+    for (auto& line : lines_) line.clear();
+    int n = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", i);
+        if (end == std::string_view::npos) end = text.size();
+        if (n == kRequestLineCount) return false;
+        lines_[n++] = std::string(text.substr(i, end - i));
+        i = end;
+        // CR LF, a lone LF or a lone CR ends the line.
+        if (i < text.size() && text[i] == '\r') ++i;
+        if (i < text.size() && text[i] == '\n') ++i;
+    }
+    return true;
+}
+
+void RequestLines::Set(int n, std::string text) {
+    if (n >= 1 && n <= kRequestLineCount) lines_[n - 1] = std::move(text);
+}
+
+const std::string& RequestLines::Line(int n) const {
+    static const std::string kEmpty;
+    return n >= 1 && n <= kRequestLineCount ? lines_[n - 1] : kEmpty;
+}
+
+void RequestLines::DropFront(int count) {
+    if (count <= 0) return;
+    if (count > kRequestLineCount) count = kRequestLineCount;
+    for (int i = 0; i + count < kRequestLineCount; ++i) lines_[i] = std::move(lines_[i + count]);
+    // The freed lines become empty, so that a full table runs out like a
+    // short one instead of repeating its last line for ever.
+    for (int i = kRequestLineCount - count; i < kRequestLineCount; ++i) lines_[i].clear();
+}
+
+bool RequestLines::FirstThreeEmpty() const { return Line(1).empty() && Line(2).empty() && Line(3).empty(); }
+
+std::string RequestLines::LookupKey(std::string_view key) const {
+    std::string value = "BRAK";
+    for (const auto& line : lines_) {
+        if (line.size() >= key.size() && std::string_view(line).substr(0, key.size()) == key) {
+            value = line.size() > 4 ? line.substr(4, kKeyValueLimit) : std::string();
+        }
+    }
+    return value;
+}
+
+double ParseAmount(std::string_view text) {
+    if (text.empty()) return 0;
+    std::size_t start = 0;
+    bool negative = false;
+    if (text[0] == '+' || text[0] == '-') {
+        negative = text[0] == '-';
+        start = 1;
+    }
+    std::string_view digits = text.substr(start);
+    // Only plain decimal numbers: no "inf", "nan", hex or a second sign.
+    if (digits.empty() || !((digits[0] >= '0' && digits[0] <= '9') || digits[0] == '.')) return 0;
+    double value = 0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (ec != std::errc() || end != digits.data() + digits.size()) return 0;
+    return negative ? -value : value;
+}
+
+double ElementAmount(std::string_view element) {
+    std::size_t gt = element.find('>');
+    std::size_t close = element.find("</");
+    if (gt == std::string_view::npos || close == std::string_view::npos || close < gt) return 0;
+    return ParseAmount(element.substr(gt + 1, close - gt - 1));
+}
+
+std::string NameField(std::string_view value, int index) {
+    std::size_t start = 0;
+    for (int i = 1; i < index; ++i) {
+        std::size_t comma = value.find(',', start);
+        if (comma == std::string_view::npos) return {};
+        start = comma + 1;
+    }
+    std::size_t end = value.find(',', start);
+    std::string_view field = value.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    while (!field.empty() && field.front() == ' ') field.remove_prefix(1);
+    while (!field.empty() && field.back() == ' ') field.remove_suffix(1);
+    return std::string(field);
+}
+
+std::string PeriodOf(std::string_view base) {
+    std::size_t at = base.find("\\JPK_VAT");
+    std::size_t start = at == std::string_view::npos ? 8 : at + 9;
+    if (start >= base.size()) return {};
+    return std::string(base.substr(start, 7));
+}
+
+Variant VariantOf(std::string_view period) {
+    if (period <= "2020-09") return Variant::A;
+    if (period <= "2021-06") return Variant::B;
+    if (period <= "2021-12") return Variant::C;
+    return Variant::D;
+}
+
+char QuarterDigit(std::string_view period) {
+    if (period.size() < 7) return '0';
+    const std::string_view months = "XX-03-06-09-12";
+    std::size_t at = months.find(period.substr(4, 3));
+    if (at == std::string_view::npos) return '0';
+    return static_cast<char>('0' + (at + 1) / 3);
+}
+
+std::string FirstDayText(std::string_view period) { return std::string(period) + "-01"; }
+
+std::string LastDayText(std::string_view period) {
+    std::string_view month = period.size() >= 7 ? period.substr(5, 2) : std::string_view();
+    const char* day = "31";
+    if (month == "02") day = "28";
+    else if (month == "04" || month == "06" || month == "09" || month == "11") day = "30";
+    return std::string(period) + "-" + day;
+}
+
+std::vector<std::string> MonthBases(const std::string& base, bool quarterly, char quarterDigit) {
+    if (!quarterly || quarterDigit == '0' || base.size() < 10) return {base};
+    const std::size_t second = base.size() - 9;
+    std::vector<std::string> bases;
+    for (int back = 2; back >= 1; --back) {
+        std::string earlier = base;
+        earlier[second] = static_cast<char>(base[second] - back);
+        bases.push_back(std::move(earlier));
+    }
+    bases.push_back(base);
+    return bases;
+}
+
+std::string RegisterFileName(std::string_view monthBase, char letter) {
+    std::string name(monthBase);
+    name += '_';
+    name += letter;
+    name += ".xml";
+    return name;
+}
+
+void AddMissingLetter(std::string& list, char letter) {
+    if (list.find(letter) != std::string::npos || list.size() >= kMissingLettersLimit) return;
+    list += letter;
+}
+
+void EraseAll(std::string& text, std::string_view what) {
+    std::size_t at = text.find(what);
+    if (at == std::string::npos) return;
+    // One pass that closes the gaps, so a text with many hits stays linear.
+    std::size_t out = at;
+    std::size_t in = at;
+    while (in < text.size()) {
+        if (text.compare(in, what.size(), what) == 0) {
+            in += what.size();
+        } else {
+            text[out++] = text[in++];
+        }
+    }
+    text.resize(out);
+}
+
+void StripTns(std::string& text) { EraseAll(text, "tns:"); }
+
+std::size_t RegisterBuffer::Find(char c) const { return text_.find(c, pos_); }
+std::size_t RegisterBuffer::Find(std::string_view s) const { return text_.find(s, pos_); }
+
+std::string RegisterBuffer::NextElement() {
+    constexpr auto npos = std::string::npos;
+    std::size_t lt = Find('<');
+    if (lt == npos) {
+        Clear();
+        return {};
+    }
+    pos_ = lt;
+    std::size_t gt = Find('>');
+    if (gt == npos) {
+        Clear();
+        return {};
+    }
+    std::string tag = text_.substr(pos_, gt + 1 - pos_);
+    pos_ = gt + 1;
+    StripTns(tag);
+    if (tag.size() > 1 && tag[1] == '/') return tag;
+
+    std::size_t nextOpen = Find('<');
+    std::size_t nextClose = Find("</");
+    if (nextClose != npos && nextClose > nextOpen) return tag;  // a container: another tag opens first
+
+    // A leaf: its text and end tag follow, up to the next '>'.
+    std::size_t nextGt = Find('>');
+    if (nextOpen != npos && (nextGt == npos || nextGt < nextOpen)) {
+        Clear();
+        return {};
+    }
+    if (nextGt != npos) {
+        tag.append(text_, pos_, nextGt + 1 - pos_);
+        pos_ = nextGt + 1;
+    }
+    StripTns(tag);
+    EraseAll(tag, " typ=\"G\"");
+    return tag;
+}
+
+}  // namespace vel::jpk

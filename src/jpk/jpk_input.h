@@ -1,0 +1,106 @@
+#pragma once
+// The inputs of a JPK run: the request lines of "Wykon.to!" with their key
+// lookup, the values derived from the base name (period, schema variant,
+// quarter, month bases) and the register buffer that the register writers
+// take apart element by element.
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vel::jpk {
+
+// Schema generation chosen by the period: A JPK_VAT(3); B and C JPK_V7M(1) /
+// JPK_V7K(1) with the tns: prefix; D JPK_V7M(2) / JPK_V7K(2).
+enum class Variant { A, B, C, D };
+
+inline constexpr int kRequestLineCount = 199;
+inline constexpr std::size_t kKeyValueLimit = 250;
+inline constexpr std::size_t kMissingLettersLimit = 6;
+
+// The lines of one request, numbered 1..199; lines beyond the last are empty.
+class RequestLines {
+public:
+    // Takes the lines of a request file (CR LF, LF or CR line ends). Returns
+    // false when the file had more lines than the table holds: the first 199
+    // are kept.
+    bool Load(std::string_view text);
+    void Set(int n, std::string text);
+
+    // Line n (1-based); empty outside 1..199.
+    const std::string& Line(int n) const;
+    // Drops lines from the front; the freed lines at the end become empty.
+    void DropFront(int count = 1);
+    bool FirstThreeEmpty() const;
+
+    // Value of the last line that begins with the key (from column 5, at most
+    // 250 characters), or "BRAK" when no line does.
+    std::string LookupKey(std::string_view key) const;
+
+private:
+    std::array<std::string, kRequestLineCount> lines_;
+};
+
+// A decimal number with '.' and an optional sign; anything that does not read
+// as a whole (also "BRAK" and the empty text) is 0.
+double ParseAmount(std::string_view text);
+// The amount between the first '>' and the first "</" of a leaf element.
+double ElementAmount(std::string_view element);
+// Field 1..3 of a comma-separated value, trimmed of spaces; empty when absent.
+std::string NameField(std::string_view value, int index);
+
+// The period "yyyy-mm" of a base name: 7 characters, starting 9 characters
+// after the backslash of "\JPK_VAT" (from character 9 when there is none).
+std::string PeriodOf(std::string_view base);
+Variant VariantOf(std::string_view period);
+// '1'..'4' for March, June, September, December; '0' for other months.
+char QuarterDigit(std::string_view period);
+std::string FirstDayText(std::string_view period);
+std::string LastDayText(std::string_view period);
+// The base names whose register files are read, earliest first: the base
+// alone, or the three months of the quarter for a quarterly filer at the
+// quarter's last month. The month digits are the 10th and 9th characters
+// from the end of the base name.
+std::vector<std::string> MonthBases(const std::string& base, bool quarterly, char quarterDigit);
+std::string RegisterFileName(std::string_view monthBase, char letter);
+// Appends a letter once; at most 6 letters are kept.
+void AddMissingLetter(std::string& list, char letter);
+
+// Deletes every "tns:".
+void StripTns(std::string& text);
+// Deletes every occurrence of `what`.
+void EraseAll(std::string& text, std::string_view what);
+
+// The whole text of one register file, consumed from the front by
+// NextElement. A read position instead of erasing keeps the consumption
+// linear in the size of the file.
+class RegisterBuffer {
+public:
+    void Assign(std::string bytes) {
+        text_ = std::move(bytes);
+        pos_ = 0;
+    }
+    std::string& Storage() { return text_; }
+    void Rewind() { pos_ = 0; }
+    void Clear() {
+        std::string().swap(text_);
+        pos_ = 0;
+    }
+    bool Empty() const { return pos_ >= text_.size(); }
+
+    // The next start or end tag, or a leaf element as one line (start tag,
+    // text, end tag) without "tns:" and without typ="G"; the empty text when
+    // the buffer is used up or broken.
+    std::string NextElement();
+
+private:
+    std::size_t Find(char c) const;
+    std::size_t Find(std::string_view s) const;
+
+    std::string text_;
+    std::size_t pos_ = 0;
+};
+
+}  // namespace vel::jpk

@@ -1,0 +1,325 @@
+#include "jpk/jpk_registers.h"
+
+#include "common/format.h"
+#include "common/io.h"
+#include "common/program.h"
+#include "common/status.h"
+
+#include <algorithm>
+#include <fstream>
+#include <initializer_list>
+
+namespace vel::jpk {
+
+namespace {
+
+bool Contains(std::string_view text, std::string_view what) { return text.find(what) != std::string_view::npos; }
+
+bool OneOf(int n, std::initializer_list<int> list) { return std::find(list.begin(), list.end(), n) != list.end(); }
+
+// Row start tags of older sibling programs carry typ="G", which no schema
+// knows: it goes like on the leaves.
+std::string RowTag(std::string tag) {
+    EraseAll(tag, " typ=\"G\"");
+    return tag;
+}
+
+// Contractor and supplier addresses exist in JPK_VAT(3) only.
+bool DroppedElement(const JpkRun& run, std::string_view element) {
+    return run.variant != Variant::A &&
+           (Contains(element, "AdresKontrahenta") || Contains(element, "AdresDostawcy"));
+}
+
+constexpr std::size_t kReadBlock = 60000;
+
+}  // namespace
+
+void LineWriter::Indent(int level) {
+    for (int i = 0; i < level; ++i) out_ << "  ";
+}
+
+std::string LineWriter::Name(std::string_view name) const {
+    std::string s;
+    if (Prefixed() && !Contains(name, ":")) s = "tns:";
+    s += name;
+    return s;
+}
+
+void LineWriter::WriteTag(int level, std::string_view text) {
+    std::string t(text);
+    if (Prefixed() && t.rfind("?xml", 0) != 0) {
+        const std::string probe = t + ": ";
+        if (probe.find(':') > probe.find(' ')) {
+            t.insert(!t.empty() && t[0] == '/' ? 1 : 0, "tns:");
+        }
+    }
+    Indent(level);
+    out_ << '<' << t << '>';
+    if (text != "/JPK") out_ << "\r\n";
+}
+
+void LineWriter::WriteLeaf(int level, std::string_view name, std::string_view text) {
+    const std::string n = Name(name);
+    Indent(level);
+    out_ << '<' << n << '>' << text << "</" << n << ">\r\n";
+}
+
+void LineWriter::WriteLeafAttr(int level, std::string_view name, std::string_view text, std::string_view attributes) {
+    const std::string n = Name(name);
+    Indent(level);
+    out_ << '<' << n << ' ' << attributes << '>' << text << "</" << n << ">\r\n";
+}
+
+void LineWriter::WriteComment(int level, std::string_view text) {
+    Indent(level);
+    out_ << "<!--  " << text << "  -->\r\n";
+}
+
+void LineWriter::WriteRaw(std::string_view text) {
+    if (text.empty()) return;
+    out_ << text << "\r\n";
+}
+
+void LineWriter::WriteRegisterLine(std::string_view line, bool skip) {
+    if (skip) return;
+    std::string s(line);
+    if (Prefixed() && !Contains(s, "<!") && !Contains(s, "tns:")) {
+        std::size_t at = s.find("</");
+        if (at != std::string::npos) {
+            s.insert(at + 2, "tns:");
+        } else if ((at = s.find('<')) != std::string::npos) {
+            s.insert(at + 1, "tns:");
+        }
+    }
+    out_ << (variant_ == Variant::A ? "  " : "    ");
+    WriteRaw(s);
+}
+
+int ElementField(std::string_view element) {
+    if (Contains(element, "pVAT_")) return 70;
+    if (Contains(element, "zVAT_")) return 9;
+    std::size_t at = element.find("K_");
+    if (at == std::string_view::npos || at + 4 > element.size()) return 0;
+    const char a = element[at + 2];
+    const char b = element[at + 3];
+    if (a < '0' || a > '9' || b < '0' || b > '9') return 0;
+    const int n = (a - '0') * 10 + (b - '0');
+    // Numbers below 10 would land on the running totals of the table.
+    return n >= 10 ? n : 0;
+}
+
+std::string MapRegisterElement(JpkRun& run, std::string_view element, bool skip) {
+    std::string line(element);
+    if (run.Prefixed()) {
+        std::size_t at = line.find('<');
+        if (at != std::string::npos) line.insert(at + 1, "tns:");
+        at = line.find("</");
+        if (at != std::string::npos) line.insert(at + 2, "tns:");
+    }
+    line.insert(0, "  ");
+
+    const int n = ElementField(element);
+    if (n == 0) return line;
+    const double amount = ElementAmount(element);
+    if (!run.countFlag) return line;
+    run.k[n] += amount;
+    if (run.correctionFlag && OneOf(n, {15, 17, 19})) run.k[68] += amount;
+    if (run.correctionFlag && OneOf(n, {16, 18, 20})) run.k[69] += amount;
+    if (skip) return line;
+
+    if (run.variant == Variant::A) {
+        if (OneOf(n, {10, 11, 13, 15, 17, 19, 21, 22, 23, 25, 27, 29, 31, 32, 34})) run.k[8] += amount;
+        else if (OneOf(n, {16, 18, 20, 24, 26, 28, 30, 33, 35, 36, 37})) run.k[7] += amount;
+        else if (OneOf(n, {38, 39})) run.k[7] -= amount;
+        else if (OneOf(n, {43, 45})) run.k[6] += amount;
+        else if (OneOf(n, {44, 46})) run.k[5] += amount;
+    } else {
+        if (OneOf(n, {10, 11, 13, 15, 17, 19, 21, 22, 23, 25, 27, 29, 31})) run.k[8] += amount;
+        else if (OneOf(n, {16, 18, 20, 24, 26, 28, 30, 32, 33, 34})) run.k[7] += amount;
+        else if (OneOf(n, {35, 36})) run.k[7] -= amount;
+        else if (OneOf(n, {40, 42})) run.k[6] += amount;
+        else if (OneOf(n, {41, 43})) run.k[5] += amount;
+    }
+    return line;
+}
+
+bool ReadWholeFile(JpkRun& run, const std::string& file, char letter) {
+    run.buffer.Clear();
+    std::ifstream in(NativePath(file), std::ios::binary);
+    if (!in) {
+        AddMissingLetter(run.missingLetters, letter);
+        ShowStatus(run.program, "Brak " + file);
+        return false;
+    }
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = std::max<std::streamoff>(in.tellg(), 0);
+    in.seekg(0, std::ios::beg);
+    run.sizeText = " z " + std::to_string(size);
+    std::string& text = run.buffer.Storage();
+    text.reserve(static_cast<std::size_t>(size));
+    const std::string tail = file.size() > 21 ? file.substr(file.size() - 21) : file;
+    char block[kReadBlock];
+    for (;;) {
+        in.read(block, kReadBlock);
+        const std::streamsize got = in.gcount();
+        if (got <= 0) break;
+        text.append(block, static_cast<std::size_t>(got));
+        ShowStatus(run.program, tail + "  " + std::to_string(text.size()) + run.sizeText);
+        if (!in) break;
+    }
+    run.buffer.Rewind();
+    return true;
+}
+
+namespace {
+
+// Copies the rows of one register file; `rowName` is "SprzedazWiersz" or
+// "ZakupWiersz". Returns false when the file ended before its control element.
+struct RegisterKind {
+    const char* rowName;
+    const char* ctrlMark;  // the element that ends the rows
+    const char* numberMark;
+    const char* numberName;
+    const char* noRowsText;
+    bool sales;
+};
+
+void CopyRegisterFile(JpkRun& run, LineWriter& out, const RegisterKind& kind, const std::string& file, bool skip,
+                      int level) {
+    std::string element;
+    do {
+        element = run.buffer.NextElement();
+    } while (!Contains(element, kind.rowName) && !run.buffer.Empty());
+    if (!Contains(element, kind.rowName)) {
+        ShowStatus(run.program, "\"" + file + kind.noRowsText);
+        return;
+    }
+    StripTns(element);
+    out.WriteRegisterLine(RowTag(element), skip);
+
+    bool ended = false;
+    while (!run.buffer.Empty()) {
+        element = run.buffer.NextElement();
+        if (element.empty()) continue;
+        if (Contains(element, kind.ctrlMark)) {
+            ended = true;
+            break;
+        }
+        if (Contains(element, "<!--")) {
+            out.WriteRegisterLine(element, skip);
+        } else if (Contains(element, kind.rowName)) {
+            out.WriteRegisterLine(RowTag(element), skip);
+        } else if (Contains(element, kind.numberMark)) {
+            if (kind.sales) run.countFlag = true;
+            if (!skip) {
+                int& rows = kind.sales ? run.salesRows : run.purchaseRows;
+                ++rows;
+                out.WriteLeaf(level, kind.numberName, std::to_string(rows));
+                if (kind.sales) {
+                    run.correctionFlag = false;
+                    ShowStatus(run.program, "4" + run.sizeText + "  " + file);
+                }
+            }
+        } else {
+            if (kind.sales) {
+                if (Contains(element, ">FP<")) run.countFlag = false;
+                if (Contains(element, ">RO<")) run.countFlag = true;
+                if (Contains(element, "KorektaPodstawyOpodt")) run.correctionFlag = true;
+            }
+            if (!DroppedElement(run, element)) out.WriteRegisterLine(MapRegisterElement(run, element, skip), skip);
+        }
+    }
+    if (!ended) ShowStatus(run.program, "B\xb3\xb9" "d w  " + file);  // "Błąd w  "
+}
+
+void CopyRegisterFiles(JpkRun& run, LineWriter& out, const RegisterKind& kind, int level) {
+    const std::string letters = run.Key("Rej");
+    const std::vector<std::string> bases = MonthBases(run.base, run.quarterly, run.quarterDigit);
+    for (std::size_t b = 0; b < bases.size(); ++b) {
+        const bool skip = b + 1 < bases.size();
+        for (char letter : letters) {
+            const std::string file = RegisterFileName(bases[b], letter);
+            if (!ReadWholeFile(run, file, letter)) continue;
+            CopyRegisterFile(run, out, kind, file, skip, level);
+        }
+    }
+    run.buffer.Clear();
+}
+
+}  // namespace
+
+void WriteSalesRegister(JpkRun& run, LineWriter& out) {
+    run.salesRows = 0;
+    run.k[7] = run.k[8] = 0;
+    const bool a = run.variant == Variant::A;
+    const int level = a ? 2 : 3;
+    static const RegisterKind kSales{"SprzedazWiersz", "SprzedazCtrl", "LpSprzedazy", "LpSprzedazy",
+                                     "\" bez sprzed.", true};
+    CopyRegisterFiles(run, out, kSales, level);
+
+    const int first = a ? 36 : 33;
+    for (int n = first; n <= first + 3; ++n) {
+        const double v = run.KeyAmount("K" + std::to_string(n));
+        if (v == 0) continue;
+        out.WriteTag(level - 1, "SprzedazWiersz");
+        ++run.salesRows;
+        out.WriteLeaf(level, "LpSprzedazy", std::to_string(run.salesRows));
+        out.WriteLeaf(level, "NrKontrahenta", "BRAK");
+        out.WriteLeaf(level, "NazwaKontrahenta", "BRAK");
+        if (a) out.WriteLeaf(level, "AdresKontrahenta", "BRAK");
+        out.WriteLeaf(level, "DowodSprzedazy", "BRAK");
+        out.WriteLeaf(level, "DataWystawienia", LastDayText(run.period));
+        if (!a) out.WriteLeaf(level, "TypDokumentu", "WEW");
+        out.WriteLeaf(level, "K_" + std::to_string(n), FormatFixed2(v));
+        run.k[n] = v;  // the request amount stands for the whole field
+        out.WriteTag(level - 1, "/SprzedazWiersz");
+        if (n < first + 2) run.k[7] += v;
+        else run.k[7] -= v;
+    }
+
+    if (a && run.salesRows == 0) return;
+    out.WriteTag(level - 1, "SprzedazCtrl");
+    out.WriteLeaf(level, "LiczbaWierszySprzedazy", std::to_string(run.salesRows));
+    out.WriteLeaf(level, "PodatekNalezny", FormatFixed2(run.k[7]));
+    out.WriteTag(level - 1, "/SprzedazCtrl");
+    run.countFlag = true;
+}
+
+void WritePurchaseRegister(JpkRun& run, LineWriter& out) {
+    run.purchaseRows = 0;
+    run.k[5] = run.k[6] = 0;
+    run.countFlag = true;
+    run.correctionFlag = false;
+    const bool a = run.variant == Variant::A;
+    const int level = a ? 2 : 3;
+    static const RegisterKind kPurchases{"ZakupWiersz", "ZakupCtrl>", "LpZakupu>", "LpZakupu",
+                                         "\" bez zakup\xf3w", false};  // "bez zakupów"
+    CopyRegisterFiles(run, out, kPurchases, level);
+
+    if (!a) {
+        for (int n = 44; n <= 45; ++n) {
+            const double v = run.KeyAmount("K" + std::to_string(n));
+            if (v == 0) continue;
+            out.WriteTag(level - 1, "ZakupWiersz");
+            ++run.purchaseRows;
+            out.WriteLeaf(level, "LpZakupu", std::to_string(run.purchaseRows));
+            out.WriteLeaf(level, "NrDostawcy", "BRAK");
+            out.WriteLeaf(level, "NazwaDostawcy", "BRAK");
+            out.WriteLeaf(level, "DowodZakupu", "BRAK");
+            out.WriteLeaf(level, "DataZakupu", LastDayText(run.period));
+            out.WriteLeaf(level, "DokumentZakupu", "WEW");
+            out.WriteLeaf(level, "K_" + std::to_string(n), FormatFixed2(v));
+            run.k[n] = v;
+            out.WriteTag(level - 1, "/ZakupWiersz");
+            run.k[5] += v;
+        }
+    }
+
+    if (a && run.purchaseRows == 0) return;
+    out.WriteTag(level - 1, "ZakupCtrl");
+    out.WriteLeaf(level, "LiczbaWierszyZakupow", std::to_string(run.purchaseRows));
+    out.WriteLeaf(level, "PodatekNaliczony", FormatFixed2(run.k[5]));
+    out.WriteTag(level - 1, "/ZakupCtrl");
+}
+
+}  // namespace vel::jpk
