@@ -48,7 +48,8 @@ std::string LineWriter::Name(std::string_view name) const {
 void LineWriter::WriteTag(int level, std::string_view text) {
     std::string t(text);
     if (Prefixed() && t.rfind("?xml", 0) != 0) {
-        const std::string probe = t + ": ";
+        // The name part (up to the first space) carries no prefix of its own.
+        const std::string probe = t + " :";
         if (probe.find(':') > probe.find(' ')) {
             t.insert(!t.empty() && t[0] == '/' ? 1 : 0, "tns:");
         }
