@@ -13,7 +13,7 @@
 namespace vel::jpk::test {
 
 inline std::filesystem::path DataFile(const std::string& name) {
-    return std::filesystem::path(VEL_TESTDATA_DIR) / ".." / "jpk" / "data" / name;
+    return std::filesystem::path(JPK_DATA_DIR) / name;
 }
 
 inline std::string Data(const std::string& name) { return vel::test::ReadAll(DataFile(name)); }
