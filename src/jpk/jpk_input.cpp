@@ -1,5 +1,6 @@
 #include "jpk/jpk_input.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -149,8 +150,8 @@ void AddMissingLetter(std::string& list, char letter) {
 }
 
 void EraseAll(std::string& text, std::string_view what) {
+    if (!Contains(text, what)) return;
     std::size_t at = text.find(what);
-    if (at == std::string::npos) return;
     // One pass that closes the gaps, so a text with many hits stays linear.
     std::size_t out = at;
     std::size_t in = at;
@@ -166,44 +167,71 @@ void EraseAll(std::string& text, std::string_view what) {
 
 void StripTns(std::string& text) { EraseAll(text, "tns:"); }
 
-std::size_t RegisterBuffer::Find(char c) const { return text_.find(c, pos_); }
-std::size_t RegisterBuffer::Find(std::string_view s) const { return text_.find(s, pos_); }
+void RegisterBuffer::Assign(std::string_view bytes) {
+    Release();
+    std::copy(bytes.begin(), bytes.end(), Reserve(bytes.size()));
+    Grow(bytes.size());
+}
 
-std::string RegisterBuffer::NextElement() {
+char* RegisterBuffer::Reserve(std::size_t capacity) {
+    if (size_ + capacity > capacity_) {
+        const std::size_t grown = std::max(size_ + capacity, size_ == 0 ? capacity : 2 * size_);
+        std::unique_ptr<char[]> bigger(new char[grown]);  // no zeroing
+        std::copy(data_.get(), data_.get() + size_, bigger.get());
+        data_ = std::move(bigger);
+        capacity_ = grown;
+    }
+    return data_.get() + size_;
+}
+
+void RegisterBuffer::SkipToTagOf(std::string_view mark) {
+    const std::size_t at = Find(mark);
+    if (at == std::string::npos) {
+        EndNow();
+        return;
+    }
+    const std::size_t lt = Text().rfind('<', at);
+    if (lt != std::string::npos && lt > pos_) pos_ = lt;
+}
+
+const std::string& RegisterBuffer::NextElement() {
     constexpr auto npos = std::string::npos;
+    element_.clear();
+    const std::string_view text = Text();
     std::size_t lt = Find('<');
     if (lt == npos) {
-        Clear();
-        return {};
+        EndNow();
+        return element_;
     }
     pos_ = lt;
     std::size_t gt = Find('>');
     if (gt == npos) {
-        Clear();
-        return {};
+        EndNow();
+        return element_;
     }
-    std::string tag = text_.substr(pos_, gt + 1 - pos_);
+    element_.assign(text.substr(pos_, gt + 1 - pos_));
     pos_ = gt + 1;
-    StripTns(tag);
-    if (tag.size() > 1 && tag[1] == '/') return tag;
+    StripTns(element_);
+    if (element_.size() > 1 && element_[1] == '/') return element_;
 
     std::size_t nextOpen = Find('<');
     std::size_t nextClose = Find("</");
-    if (nextClose != npos && nextClose > nextOpen) return tag;  // a container: another tag opens first
+    if (nextClose != npos && nextClose > nextOpen) return element_;  // a container: another tag opens first
 
     // A leaf: its text and end tag follow, up to the next '>'.
     std::size_t nextGt = Find('>');
     if (nextOpen != npos && (nextGt == npos || nextGt < nextOpen)) {
-        Clear();
-        return {};
+        EndNow();
+        element_.clear();
+        return element_;
     }
     if (nextGt != npos) {
-        tag.append(text_, pos_, nextGt + 1 - pos_);
+        element_.append(text.substr(pos_, nextGt + 1 - pos_));
         pos_ = nextGt + 1;
     }
-    StripTns(tag);
-    EraseAll(tag, " typ=\"G\"");
-    return tag;
+    StripTns(element_);
+    EraseAll(element_, " typ=\"G\"");
+    return element_;
 }
 
 }  // namespace vel::jpk

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,6 +69,10 @@ std::string RegisterFileName(std::string_view monthBase, char letter);
 // Appends a letter once; at most 6 letters are kept.
 void AddMissingLetter(std::string& list, char letter);
 
+inline bool Contains(std::string_view text, std::string_view what) {
+    return text.find(what) != std::string_view::npos;
+}
+
 // Deletes every "tns:".
 void StripTns(std::string& text);
 // Deletes every occurrence of `what`.
@@ -78,29 +83,43 @@ void EraseAll(std::string& text, std::string_view what);
 // linear in the size of the file.
 class RegisterBuffer {
 public:
-    void Assign(std::string bytes) {
-        text_ = std::move(bytes);
-        pos_ = 0;
-    }
-    std::string& Storage() { return text_; }
+    void Assign(std::string_view bytes);
+    // Room for at least `capacity` bytes after the current end, for a reader
+    // to fill and then Grow() over; the bytes are not initialised.
+    char* Reserve(std::size_t capacity);
+    void Grow(std::size_t count) { size_ += count; }
+    std::size_t Size() const { return size_; }
     void Rewind() { pos_ = 0; }
-    void Clear() {
-        std::string().swap(text_);
-        pos_ = 0;
+    // Empties the buffer; its memory stays for the next file, so that reading
+    // file after file does not fault fresh pages in each time.
+    void Clear() { size_ = pos_ = 0; }
+    void Release() {
+        data_.reset();
+        size_ = capacity_ = pos_ = 0;
     }
-    bool Empty() const { return pos_ >= text_.size(); }
+    bool Empty() const { return pos_ >= size_; }
 
     // The next start or end tag, or a leaf element as one line (start tag,
     // text, end tag) without "tns:" and without typ="G"; the empty text when
-    // the buffer is used up or broken.
-    std::string NextElement();
+    // the buffer is used up or broken. The text stays valid until the next call.
+    const std::string& NextElement();
+    // Moves the read position to the tag in which `mark` first occurs (the
+    // last '<' before it), or to the end when it does not occur. Elements
+    // before that tag cannot contain the mark, so a search for the first
+    // element that does may start there.
+    void SkipToTagOf(std::string_view mark);
 
 private:
-    std::size_t Find(char c) const;
-    std::size_t Find(std::string_view s) const;
+    std::string_view Text() const { return std::string_view(data_.get(), size_); }
+    std::size_t Find(char c) const { return Text().find(c, pos_); }
+    std::size_t Find(std::string_view s) const { return Text().find(s, pos_); }
+    void EndNow() { pos_ = size_; }
 
-    std::string text_;
+    std::unique_ptr<char[]> data_;  // not a string: filling it needs no zeroing first
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
     std::size_t pos_ = 0;
+    std::string element_;
 };
 
 }  // namespace vel::jpk

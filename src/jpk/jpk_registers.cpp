@@ -13,8 +13,6 @@ namespace vel::jpk {
 
 namespace {
 
-bool Contains(std::string_view text, std::string_view what) { return text.find(what) != std::string_view::npos; }
-
 bool OneOf(int n, std::initializer_list<int> list) { return std::find(list.begin(), list.end(), n) != list.end(); }
 
 // Row start tags of older sibling programs carry typ="G", which no schema
@@ -35,65 +33,99 @@ constexpr std::size_t kReadBlock = 60000;
 }  // namespace
 
 void LineWriter::Indent(int level) {
-    for (int i = 0; i < level; ++i) out_ << "  ";
+    line_.clear();
+    for (int i = 0; i < level; ++i) line_ += "  ";
 }
 
-std::string LineWriter::Name(std::string_view name) const {
-    std::string s;
-    if (Prefixed() && !Contains(name, ":")) s = "tns:";
-    s += name;
-    return s;
+void LineWriter::AppendName(std::string_view name) {
+    if (Prefixed() && !Contains(name, ":")) line_ += "tns:";
+    line_ += name;
+}
+
+void LineWriter::Flush() {
+    line_ += "\r\n";
+    out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
 }
 
 void LineWriter::WriteTag(int level, std::string_view text) {
-    std::string t(text);
-    if (Prefixed() && t.rfind("?xml", 0) != 0) {
-        // The name part (up to the first space) carries no prefix of its own.
-        const std::string probe = t + " :";
-        if (probe.find(':') > probe.find(' ')) {
-            t.insert(!t.empty() && t[0] == '/' ? 1 : 0, "tns:");
-        }
-    }
     Indent(level);
-    out_ << '<' << t << '>';
-    if (text != "/JPK") out_ << "\r\n";
+    line_ += '<';
+    if (Prefixed() && text.substr(0, 4) != "?xml") {
+        // The name part (up to the first space) carries no prefix of its own.
+        const std::string_view name = text.substr(0, text.find(' '));
+        if (!Contains(name, ":")) {
+            const bool closing = !text.empty() && text[0] == '/';
+            if (closing) line_ += '/';
+            line_ += "tns:";
+            line_ += text.substr(closing ? 1 : 0);
+        } else {
+            line_ += text;
+        }
+    } else {
+        line_ += text;
+    }
+    line_ += '>';
+    if (text == "/JPK") {
+        out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
+    } else {
+        Flush();
+    }
 }
 
 void LineWriter::WriteLeaf(int level, std::string_view name, std::string_view text) {
-    const std::string n = Name(name);
     Indent(level);
-    out_ << '<' << n << '>' << text << "</" << n << ">\r\n";
+    line_ += '<';
+    AppendName(name);
+    line_ += '>';
+    line_ += text;
+    line_ += "</";
+    AppendName(name);
+    line_ += '>';
+    Flush();
 }
 
 void LineWriter::WriteLeafAttr(int level, std::string_view name, std::string_view text, std::string_view attributes) {
-    const std::string n = Name(name);
     Indent(level);
-    out_ << '<' << n << ' ' << attributes << '>' << text << "</" << n << ">\r\n";
+    line_ += '<';
+    AppendName(name);
+    line_ += ' ';
+    line_ += attributes;
+    line_ += '>';
+    line_ += text;
+    line_ += "</";
+    AppendName(name);
+    line_ += '>';
+    Flush();
 }
 
 void LineWriter::WriteComment(int level, std::string_view text) {
     Indent(level);
-    out_ << "<!--  " << text << "  -->\r\n";
+    line_ += "<!--  ";
+    line_ += text;
+    line_ += "  -->";
+    Flush();
 }
 
 void LineWriter::WriteRaw(std::string_view text) {
     if (text.empty()) return;
-    out_ << text << "\r\n";
+    line_.assign(text);
+    Flush();
 }
 
 void LineWriter::WriteRegisterLine(std::string_view line, bool skip) {
     if (skip) return;
-    std::string s(line);
-    if (Prefixed() && !Contains(s, "<!") && !Contains(s, "tns:")) {
-        std::size_t at = s.find("</");
+    line_.assign(variant_ == Variant::A ? "  " : "    ");
+    const std::size_t start = line_.size();
+    line_ += line;
+    if (Prefixed() && !Contains(line, "<!") && !Contains(line, "tns:")) {
+        std::size_t at = line_.find("</", start);
         if (at != std::string::npos) {
-            s.insert(at + 2, "tns:");
-        } else if ((at = s.find('<')) != std::string::npos) {
-            s.insert(at + 1, "tns:");
+            line_.insert(at + 2, "tns:");
+        } else if ((at = line_.find('<', start)) != std::string::npos) {
+            line_.insert(at + 1, "tns:");
         }
     }
-    out_ << (variant_ == Variant::A ? "  " : "    ");
-    WriteRaw(s);
+    if (line_.size() > start) Flush();
 }
 
 int ElementField(std::string_view element) {
@@ -110,23 +142,29 @@ int ElementField(std::string_view element) {
 }
 
 std::string MapRegisterElement(JpkRun& run, std::string_view element, bool skip) {
-    std::string line(element);
+    std::string line;
+    MapRegisterElement(run, element, skip, line);
+    return line;
+}
+
+void MapRegisterElement(JpkRun& run, std::string_view element, bool skip, std::string& line) {
+    line.assign("  ");
+    line += element;
     if (run.Prefixed()) {
         std::size_t at = line.find('<');
         if (at != std::string::npos) line.insert(at + 1, "tns:");
         at = line.find("</");
         if (at != std::string::npos) line.insert(at + 2, "tns:");
     }
-    line.insert(0, "  ");
 
     const int n = ElementField(element);
-    if (n == 0) return line;
+    if (n == 0) return;
     const double amount = ElementAmount(element);
-    if (!run.countFlag) return line;
+    if (!run.countFlag) return;
     run.k[n] += amount;
     if (run.correctionFlag && OneOf(n, {15, 17, 19})) run.k[68] += amount;
     if (run.correctionFlag && OneOf(n, {16, 18, 20})) run.k[69] += amount;
-    if (skip) return line;
+    if (skip) return;
 
     if (run.variant == Variant::A) {
         if (OneOf(n, {10, 11, 13, 15, 17, 19, 21, 22, 23, 25, 27, 29, 31, 32, 34})) run.k[8] += amount;
@@ -141,7 +179,6 @@ std::string MapRegisterElement(JpkRun& run, std::string_view element, bool skip)
         else if (OneOf(n, {40, 42})) run.k[6] += amount;
         else if (OneOf(n, {41, 43})) run.k[5] += amount;
     }
-    return line;
 }
 
 bool ReadWholeFile(JpkRun& run, const std::string& file, char letter) {
@@ -156,16 +193,17 @@ bool ReadWholeFile(JpkRun& run, const std::string& file, char letter) {
     const std::streamoff size = std::max<std::streamoff>(in.tellg(), 0);
     in.seekg(0, std::ios::beg);
     run.sizeText = " z " + std::to_string(size);
-    std::string& text = run.buffer.Storage();
-    text.reserve(static_cast<std::size_t>(size));
+    RegisterBuffer& buffer = run.buffer;
     const std::string tail = file.size() > 21 ? file.substr(file.size() - 21) : file;
-    char block[kReadBlock];
+    buffer.Reserve(static_cast<std::size_t>(size) + kReadBlock);
     for (;;) {
-        in.read(block, kReadBlock);
+        // Blocks go straight into the buffer; a file that grows meanwhile is
+        // read on to its end.
+        in.read(buffer.Reserve(kReadBlock), kReadBlock);
         const std::streamsize got = in.gcount();
         if (got <= 0) break;
-        text.append(block, static_cast<std::size_t>(got));
-        ShowStatus(run.program, tail + "  " + std::to_string(text.size()) + run.sizeText);
+        buffer.Grow(static_cast<std::size_t>(got));
+        ShowStatus(run.program, tail + "  " + std::to_string(buffer.Size()) + run.sizeText);
         if (!in) break;
     }
     run.buffer.Rewind();
@@ -187,20 +225,23 @@ struct RegisterKind {
 
 void CopyRegisterFile(JpkRun& run, LineWriter& out, const RegisterKind& kind, const std::string& file, bool skip,
                       int level) {
-    std::string element;
+    // Nothing before the first row is used: go straight to its tag.
+    run.buffer.SkipToTagOf(kind.rowName);
+    std::string first;
     do {
-        element = run.buffer.NextElement();
-    } while (!Contains(element, kind.rowName) && !run.buffer.Empty());
-    if (!Contains(element, kind.rowName)) {
+        first = run.buffer.NextElement();
+    } while (!Contains(first, kind.rowName) && !run.buffer.Empty());
+    if (!Contains(first, kind.rowName)) {
         ShowStatus(run.program, "\"" + file + kind.noRowsText);
         return;
     }
-    StripTns(element);
-    out.WriteRegisterLine(RowTag(element), skip);
+    StripTns(first);
+    out.WriteRegisterLine(RowTag(first), skip);
 
+    std::string line;
     bool ended = false;
     while (!run.buffer.Empty()) {
-        element = run.buffer.NextElement();
+        const std::string& element = run.buffer.NextElement();
         if (element.empty()) continue;
         if (Contains(element, kind.ctrlMark)) {
             ended = true;
@@ -209,7 +250,8 @@ void CopyRegisterFile(JpkRun& run, LineWriter& out, const RegisterKind& kind, co
         if (Contains(element, "<!--")) {
             out.WriteRegisterLine(element, skip);
         } else if (Contains(element, kind.rowName)) {
-            out.WriteRegisterLine(RowTag(element), skip);
+            if (Contains(element, " typ=")) out.WriteRegisterLine(RowTag(element), skip);
+            else out.WriteRegisterLine(element, skip);
         } else if (Contains(element, kind.numberMark)) {
             if (kind.sales) run.countFlag = true;
             if (!skip) {
@@ -227,7 +269,10 @@ void CopyRegisterFile(JpkRun& run, LineWriter& out, const RegisterKind& kind, co
                 if (Contains(element, ">RO<")) run.countFlag = true;
                 if (Contains(element, "KorektaPodstawyOpodt")) run.correctionFlag = true;
             }
-            if (!DroppedElement(run, element)) out.WriteRegisterLine(MapRegisterElement(run, element, skip), skip);
+            if (!DroppedElement(run, element)) {
+                MapRegisterElement(run, element, skip, line);
+                out.WriteRegisterLine(line, skip);
+            }
         }
     }
     if (!ended) ShowStatus(run.program, "B\xb3\xb9" "d w  " + file);  // "Błąd w  "
@@ -244,7 +289,7 @@ void CopyRegisterFiles(JpkRun& run, LineWriter& out, const RegisterKind& kind, i
             CopyRegisterFile(run, out, kind, file, skip, level);
         }
     }
-    run.buffer.Clear();
+    run.buffer.Release();
 }
 
 }  // namespace

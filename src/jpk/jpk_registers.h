@@ -72,14 +72,18 @@ public:
 
 private:
     void Indent(int level);
-    std::string Name(std::string_view name) const;
+    void AppendName(std::string_view name);
+    void Flush();
 
     std::ostream& out_;
     Variant variant_;
+    std::string line_;  // the line being built, written in one piece
 };
 
 // The output line of one copied leaf element; adds its amount to the K table.
 std::string MapRegisterElement(JpkRun& run, std::string_view element, bool skip);
+// The same into a caller's buffer, which keeps its capacity from row to row.
+void MapRegisterElement(JpkRun& run, std::string_view element, bool skip, std::string& line);
 // Field number of an element's amount, 0 when it carries none.
 int ElementField(std::string_view element);
 

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -101,16 +103,45 @@ std::string SummaryLines(const JpkRun& run) {
     return s;
 }
 
-// Copies the scratch register file into the output, leaving out empty lines.
-void CopyScratch(LineWriter& out) {
+constexpr std::size_t kCopyBlock = 1 << 20;
+
+// Copies the scratch register file into the output block by block, leaving
+// out empty lines; every line goes out with CR LF.
+void CopyScratch(std::ostream& out) {
     std::ifstream in(NativePath(kScratchFile), std::ios::binary);
     if (!in) throw IoError(kScratchFile, "cannot open");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        out.WriteRaw(line);
+    std::string block(kCopyBlock, '\0');
+    std::string pending;  // an unfinished line from the previous block
+    std::string lines;
+    auto emit = [&lines](std::string_view line) {
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty()) return;
+        lines += line;
+        lines += "\r\n";
+    };
+    for (;;) {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        if (got == 0) break;
+        std::string_view data(block.data(), got);
+        lines.clear();
+        std::size_t start = 0;
+        for (std::size_t nl; (nl = data.find('\n', start)) != std::string_view::npos; start = nl + 1) {
+            if (!pending.empty()) {
+                pending.append(data.substr(start, nl - start));
+                emit(pending);
+                pending.clear();
+            } else {
+                emit(data.substr(start, nl - start));
+            }
+        }
+        pending.append(data.substr(start));
+        out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
     }
     if (in.bad()) throw IoError(kScratchFile, "cannot read");
+    lines.clear();
+    emit(pending);
+    out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
 }
 
 void WriteJpkContent(JpkRun& run, std::ostream& output) {
@@ -118,7 +149,10 @@ void WriteJpkContent(JpkRun& run, std::ostream& output) {
     WriteHeader(run, out, CreationTime(run.program));
 
     {
-        std::ofstream scratch(NativePath(kScratchFile), std::ios::binary | std::ios::trunc);
+        std::vector<char> buffer(kCopyBlock);
+        std::ofstream scratch;
+        scratch.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        scratch.open(NativePath(kScratchFile), std::ios::binary | std::ios::trunc);
         if (!scratch) throw IoError(kScratchFile, "cannot create");
         LineWriter registers(scratch, run.variant);
         run.k.fill(0);
@@ -134,7 +168,7 @@ void WriteJpkContent(JpkRun& run, std::ostream& output) {
     }
 
     WriteDeclaration(run, out);
-    CopyScratch(out);
+    CopyScratch(output);
     out.WriteTag(0, "/JPK");
 }
 
@@ -153,7 +187,9 @@ void BuildJpkFile(Program& program, RequestLines& request, std::string& missingL
     if (FileExists(output) && RenameFileQuietly(output, earlier)) ShowStatus(program, earlier);
 
     // A locked output is retried for a bounded time, then the command is given up.
+    std::vector<char> buffer(kCopyBlock);
     std::ofstream file;
+    file.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
     const std::int64_t start = program.sys.clock.steadyMs();
     for (;;) {
         file.open(NativePath(output), std::ios::binary | std::ios::trunc);
