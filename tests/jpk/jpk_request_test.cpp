@@ -240,6 +240,12 @@ TEST(JpkReplace, DifferentContentKeepsTheTargetAsANumberedCopy) {
     EXPECT_EQ(ReadAll("target-00.xml"), "older");
     EXPECT_EQ(ReadAll("target-01.xml"), "<A>1</A>");
     EXPECT_FALSE(fs::exists("new.xml"));
+    // The first copy of a target takes -00.
+    WriteAll("other.xml", "<B>1</B>");
+    WriteAll("new.xml", "<B>2</B>");
+    f.Run("Ren\r\nother.xml\r\nnew.xml\r\n");
+    EXPECT_EQ(ReadAll("other-00.xml"), "<B>1</B>");
+    EXPECT_EQ(ReadAll("other.xml"), "<B>2</B>");
 }
 
 TEST(JpkReplace, NewNameLettersAreTurnedIntoCodePage1250) {
