@@ -171,6 +171,7 @@ void RegisterBuffer::Assign(std::string_view bytes) {
     Release();
     std::copy(bytes.begin(), bytes.end(), Reserve(bytes.size()));
     Grow(bytes.size());
+    Survey();
 }
 
 char* RegisterBuffer::Reserve(std::size_t capacity) {
@@ -182,6 +183,23 @@ char* RegisterBuffer::Reserve(std::size_t capacity) {
         capacity_ = grown;
     }
     return data_.get() + size_;
+}
+
+void RegisterBuffer::SurveyFrom(std::size_t from) {
+    // A mark that runs past the end is looked at again with the next block.
+    constexpr std::size_t kLongestMark = 8;
+    from = from > kLongestMark ? from - kLongestMark : 0;
+    if (!hasTns_) hasTns_ = Holds("tns:", 3, from);
+    if (!hasTyp_) hasTyp_ = Holds(" typ=\"G\"", 4, from);
+}
+
+bool RegisterBuffer::Holds(std::string_view mark, std::size_t anchor, std::size_t from) const {
+    const std::string_view text = Text();
+    for (std::size_t at = text.find(mark[anchor], from + anchor); at != std::string_view::npos;
+         at = text.find(mark[anchor], at + 1)) {
+        if (at + mark.size() - anchor <= text.size() && text.compare(at - anchor, mark.size(), mark) == 0) return true;
+    }
+    return false;
 }
 
 void RegisterBuffer::SkipToTagOf(std::string_view mark) {
@@ -211,11 +229,14 @@ const std::string& RegisterBuffer::NextElement() {
     }
     element_.assign(text.substr(pos_, gt + 1 - pos_));
     pos_ = gt + 1;
-    StripTns(element_);
+    if (hasTns_) StripTns(element_);
     if (element_.size() > 1 && element_[1] == '/') return element_;
 
-    std::size_t nextOpen = Find('<');
-    std::size_t nextClose = Find("</");
+    const std::size_t nextOpen = Find('<');
+    std::size_t nextClose = nextOpen;
+    if (nextOpen != npos && (nextOpen + 1 >= text.size() || text[nextOpen + 1] != '/')) {
+        nextClose = text.find("</", nextOpen + 1);
+    }
     if (nextClose != npos && nextClose > nextOpen) return element_;  // a container: another tag opens first
 
     // A leaf: its text and end tag follow, up to the next '>'.
@@ -229,8 +250,8 @@ const std::string& RegisterBuffer::NextElement() {
         element_.append(text.substr(pos_, nextGt + 1 - pos_));
         pos_ = nextGt + 1;
     }
-    StripTns(element_);
-    EraseAll(element_, " typ=\"G\"");
+    if (hasTns_) StripTns(element_);
+    if (hasTyp_) EraseAll(element_, " typ=\"G\"");
     return element_;
 }
 

@@ -88,11 +88,23 @@ public:
     // to fill and then Grow() over; the bytes are not initialised.
     char* Reserve(std::size_t capacity);
     void Grow(std::size_t count) { size_ += count; }
+    // To be called once the buffer is filled: notes whether any "tns:" or
+    // typ="G" is there to strip at all.
+    void Survey() {
+        hasTns_ = hasTyp_ = false;
+        SurveyFrom(0);
+    }
+    // The same for the bytes from `from` on, while a reader fills the buffer
+    // block by block (each block is looked at while it is still in the cache).
+    void SurveyFrom(std::size_t from);
     std::size_t Size() const { return size_; }
     void Rewind() { pos_ = 0; }
     // Empties the buffer; its memory stays for the next file, so that reading
     // file after file does not fault fresh pages in each time.
-    void Clear() { size_ = pos_ = 0; }
+    void Clear() {
+        size_ = pos_ = 0;
+        hasTns_ = hasTyp_ = false;
+    }
     void Release() {
         data_.reset();
         size_ = capacity_ = pos_ = 0;
@@ -120,6 +132,11 @@ private:
     std::size_t capacity_ = 0;
     std::size_t pos_ = 0;
     std::string element_;
+    bool hasTns_ = true;
+    bool hasTyp_ = true;
+    // Whether the text holds `mark` with its character at `anchor` (a rare
+    // one) at or after `from`.
+    bool Holds(std::string_view mark, std::size_t anchor, std::size_t from) const;
 };
 
 }  // namespace vel::jpk

@@ -22,12 +22,6 @@ std::string RowTag(std::string tag) {
     return tag;
 }
 
-// Contractor and supplier addresses exist in JPK_VAT(3) only.
-bool DroppedElement(const JpkRun& run, std::string_view element) {
-    return run.variant != Variant::A &&
-           (Contains(element, "AdresKontrahenta") || Contains(element, "AdresDostawcy"));
-}
-
 constexpr std::size_t kReadBlock = 60000;
 
 }  // namespace
@@ -128,9 +122,9 @@ void LineWriter::WriteRegisterLine(std::string_view line, bool skip) {
     if (line_.size() > start) Flush();
 }
 
-int ElementField(std::string_view element) {
-    if (Contains(element, "pVAT_")) return 70;
-    if (Contains(element, "zVAT_")) return 9;
+int ElementField(std::string_view element, bool margins) {
+    if (margins && Contains(element, "pVAT_")) return 70;
+    if (margins && Contains(element, "zVAT_")) return 9;
     std::size_t at = element.find("K_");
     if (at == std::string_view::npos || at + 4 > element.size()) return 0;
     const char a = element[at + 2];
@@ -157,7 +151,7 @@ void MapRegisterElement(JpkRun& run, std::string_view element, bool skip, std::s
         if (at != std::string::npos) line.insert(at + 2, "tns:");
     }
 
-    const int n = ElementField(element);
+    const int n = ElementField(element, run.marginMarks);
     if (n == 0) return;
     const double amount = ElementAmount(element);
     if (!run.countFlag) return;
@@ -202,7 +196,9 @@ bool ReadWholeFile(JpkRun& run, const std::string& file, char letter) {
         in.read(buffer.Reserve(kReadBlock), kReadBlock);
         const std::streamsize got = in.gcount();
         if (got <= 0) break;
+        const std::size_t from = buffer.Size();
         buffer.Grow(static_cast<std::size_t>(got));
+        buffer.SurveyFrom(from);
         ShowStatus(run.program, tail + "  " + std::to_string(buffer.Size()) + run.sizeText);
         if (!in) break;
     }
@@ -214,10 +210,68 @@ namespace {
 
 // Copies the rows of one register file; `rowName` is "SprzedazWiersz" or
 // "ZakupWiersz". Returns false when the file ended before its control element.
+// The texts the copy looks for in every element, found in one pass over it
+// (many separate searches per element cost more than the rest of the copy).
+enum Mark : unsigned {
+    kSalesCtrl = 1u << 0,     // "SprzedazCtrl"
+    kSalesRow = 1u << 1,      // "SprzedazWiersz"
+    kSalesNumber = 1u << 2,   // "LpSprzedazy"
+    kPurchaseCtrl = 1u << 3,  // "ZakupCtrl>"
+    kPurchaseRow = 1u << 4,   // "ZakupWiersz"
+    kPurchaseNumber = 1u << 5,  // "LpZakupu>"
+    kComment = 1u << 6,       // "<!--"
+    kFp = 1u << 7,            // ">FP<"
+    kRo = 1u << 8,            // ">RO<"
+    kCorrection = 1u << 9,    // "KorektaPodstawyOpodt"
+    kAddress = 1u << 10,      // "AdresKontrahenta" or "AdresDostawcy"
+    kTyp = 1u << 11,          // " typ="
+};
+
+unsigned ScanMarks(std::string_view e) {
+    unsigned marks = 0;
+    for (std::size_t i = 0; i < e.size(); ++i) {
+        const std::string_view rest = e.substr(i);
+        switch (e[i]) {
+        case 'S':
+            if (rest.starts_with("SprzedazCtrl")) marks |= kSalesCtrl;
+            else if (rest.starts_with("SprzedazWiersz")) marks |= kSalesRow;
+            break;
+        case 'L':
+            if (rest.starts_with("LpSprzedazy")) marks |= kSalesNumber;
+            else if (rest.starts_with("LpZakupu>")) marks |= kPurchaseNumber;
+            break;
+        case 'Z':
+            if (rest.starts_with("ZakupCtrl>")) marks |= kPurchaseCtrl;
+            else if (rest.starts_with("ZakupWiersz")) marks |= kPurchaseRow;
+            break;
+        case '<':
+            if (rest.starts_with("<!--")) marks |= kComment;
+            break;
+        case '>':
+            if (rest.starts_with(">FP<")) marks |= kFp;
+            else if (rest.starts_with(">RO<")) marks |= kRo;
+            break;
+        case 'K':
+            if (rest.starts_with("KorektaPodstawyOpodt")) marks |= kCorrection;
+            break;
+        case 'A':
+            if (rest.starts_with("AdresKontrahenta") || rest.starts_with("AdresDostawcy")) marks |= kAddress;
+            break;
+        case ' ':
+            if (rest.starts_with(" typ=")) marks |= kTyp;
+            break;
+        default:
+            break;
+        }
+    }
+    return marks;
+}
+
 struct RegisterKind {
     const char* rowName;
-    const char* ctrlMark;  // the element that ends the rows
-    const char* numberMark;
+    unsigned ctrl;  // the element that ends the rows
+    unsigned row;
+    unsigned number;
     const char* numberName;
     const char* noRowsText;
     bool sales;
@@ -240,19 +294,21 @@ void CopyRegisterFile(JpkRun& run, LineWriter& out, const RegisterKind& kind, co
 
     std::string line;
     bool ended = false;
+    const bool dropAddresses = run.variant != Variant::A;
     while (!run.buffer.Empty()) {
         const std::string& element = run.buffer.NextElement();
         if (element.empty()) continue;
-        if (Contains(element, kind.ctrlMark)) {
+        const unsigned marks = ScanMarks(element);
+        if (marks & kind.ctrl) {
             ended = true;
             break;
         }
-        if (Contains(element, "<!--")) {
+        if (marks & kComment) {
             out.WriteRegisterLine(element, skip);
-        } else if (Contains(element, kind.rowName)) {
-            if (Contains(element, " typ=")) out.WriteRegisterLine(RowTag(element), skip);
+        } else if (marks & kind.row) {
+            if (marks & kTyp) out.WriteRegisterLine(RowTag(element), skip);
             else out.WriteRegisterLine(element, skip);
-        } else if (Contains(element, kind.numberMark)) {
+        } else if (marks & kind.number) {
             if (kind.sales) run.countFlag = true;
             if (!skip) {
                 int& rows = kind.sales ? run.salesRows : run.purchaseRows;
@@ -265,11 +321,11 @@ void CopyRegisterFile(JpkRun& run, LineWriter& out, const RegisterKind& kind, co
             }
         } else {
             if (kind.sales) {
-                if (Contains(element, ">FP<")) run.countFlag = false;
-                if (Contains(element, ">RO<")) run.countFlag = true;
-                if (Contains(element, "KorektaPodstawyOpodt")) run.correctionFlag = true;
+                if (marks & kFp) run.countFlag = false;
+                if (marks & kRo) run.countFlag = true;
+                if (marks & kCorrection) run.correctionFlag = true;
             }
-            if (!DroppedElement(run, element)) {
+            if (!(dropAddresses && (marks & kAddress))) {
                 MapRegisterElement(run, element, skip, line);
                 out.WriteRegisterLine(line, skip);
             }
@@ -289,7 +345,6 @@ void CopyRegisterFiles(JpkRun& run, LineWriter& out, const RegisterKind& kind, i
             CopyRegisterFile(run, out, kind, file, skip, level);
         }
     }
-    run.buffer.Release();
 }
 
 }  // namespace
@@ -299,7 +354,7 @@ void WriteSalesRegister(JpkRun& run, LineWriter& out) {
     run.k[7] = run.k[8] = 0;
     const bool a = run.variant == Variant::A;
     const int level = a ? 2 : 3;
-    static const RegisterKind kSales{"SprzedazWiersz", "SprzedazCtrl", "LpSprzedazy", "LpSprzedazy",
+    static const RegisterKind kSales{"SprzedazWiersz", kSalesCtrl, kSalesRow, kSalesNumber, "LpSprzedazy",
                                      "\" bez sprzed.", true};
     CopyRegisterFiles(run, out, kSales, level);
 
@@ -338,7 +393,7 @@ void WritePurchaseRegister(JpkRun& run, LineWriter& out) {
     run.correctionFlag = false;
     const bool a = run.variant == Variant::A;
     const int level = a ? 2 : 3;
-    static const RegisterKind kPurchases{"ZakupWiersz", "ZakupCtrl>", "LpZakupu>", "LpZakupu",
+    static const RegisterKind kPurchases{"ZakupWiersz", kPurchaseCtrl, kPurchaseRow, kPurchaseNumber, "LpZakupu",
                                          "\" bez zakup\xf3w", false};  // "bez zakupów"
     CopyRegisterFiles(run, out, kPurchases, level);
 

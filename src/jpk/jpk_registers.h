@@ -42,6 +42,7 @@ struct JpkRun {
     int purchaseRows = 0;
     std::string sizeText;  // " z " + size of the register file read last
     RegisterBuffer buffer;
+    bool marginMarks = true;  // the register file may hold margin-scheme amounts
 
     std::string refundField;  // "K57" and the like, empty without a refund
     std::string innText;      // kind of liability a refund is set against
@@ -84,8 +85,9 @@ private:
 std::string MapRegisterElement(JpkRun& run, std::string_view element, bool skip);
 // The same into a caller's buffer, which keeps its capacity from row to row.
 void MapRegisterElement(JpkRun& run, std::string_view element, bool skip, std::string& line);
-// Field number of an element's amount, 0 when it carries none.
-int ElementField(std::string_view element);
+// Field number of an element's amount, 0 when it carries none. Without
+// `margins` the element is known to hold no "zVAT_" or "pVAT_".
+int ElementField(std::string_view element, bool margins = true);
 
 // Merge the register files of the month (and of the earlier months of a
 // quarter, in skip mode) into `out`, renumbered, with the request's own rows
