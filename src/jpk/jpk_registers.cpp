@@ -6,6 +6,7 @@
 #include "common/status.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 
@@ -177,8 +178,11 @@ void MapRegisterElement(JpkRun& run, std::string_view element, bool skip, std::s
 
 bool ReadWholeFile(JpkRun& run, const std::string& file, char letter) {
     run.buffer.Clear();
-    std::ifstream in(NativePath(file), std::ios::binary);
-    if (!in) {
+    std::error_code ec;
+    const bool regular = std::filesystem::is_regular_file(NativePath(file), ec);
+    std::ifstream in;
+    if (regular) in.open(NativePath(file), std::ios::binary);
+    if (!regular || !in) {
         AddMissingLetter(run.missingLetters, letter);
         ShowStatus(run.program, "Brak " + file);
         return false;

@@ -161,6 +161,30 @@ TEST(JpkSalesRegister, NoRowsInVariantAMeansNoControlElement) {
     EXPECT_TRUE(a.t.Shown("\"JPK\\JPK_VAT_2020-05_WQA-001_X.xml\" bez zakup\xf3w"));
 }
 
+TEST(JpkSalesRegister, EmptyRegisterFileIsReadAndHasNoRows) {
+    RegisterFixture f("Rej X\n", "JPK\\JPK_VAT_2022-02_WQA-001", Variant::D);
+    WriteAll("JPK/JPK_VAT_2022-02_WQA-001_X.xml", "");
+    EXPECT_TRUE(ReadWholeFile(f.run, "JPK\\JPK_VAT_2022-02_WQA-001_X.xml", 'X'));
+    EXPECT_TRUE(f.run.buffer.Empty());
+    EXPECT_EQ(f.run.buffer.NextElement(), "");
+    f.Write();
+    EXPECT_EQ(f.run.missingLetters, "");
+    EXPECT_TRUE(f.t.Shown("\"JPK\\JPK_VAT_2022-02_WQA-001_X.xml\" bez sprzed."));
+}
+
+TEST(JpkSalesRegister, ReadingShowsTheProgressOfLargeFiles) {
+    RegisterFixture f("Rej X\n", "JPK\\JPK_VAT_2022-02_WQA-001", Variant::D);
+    WriteAll("JPK/JPK_VAT_2022-02_WQA-001_X.xml", std::string(130000, ' '));
+    ASSERT_TRUE(ReadWholeFile(f.run, "JPK\\JPK_VAT_2022-02_WQA-001_X.xml", 'X'));
+    // The last 21 characters of the name, the bytes read so far and the size.
+    const std::vector<std::string> expected = {"2022-02_WQA-001_X.xml  60000 z 130000",
+                                               "2022-02_WQA-001_X.xml  120000 z 130000",
+                                               "2022-02_WQA-001_X.xml  130000 z 130000"};
+    EXPECT_EQ(f.t.status.history, expected);
+    EXPECT_FALSE(ReadWholeFile(f.run, "JPK\\nothing.xml", 'Q'));
+    EXPECT_EQ(f.run.missingLetters, "Q");
+}
+
 TEST(JpkSalesRegister, WithoutRejTheLettersOfBrakAreTried) {
     RegisterFixture f("", "JPK\\JPK_VAT_2022-02_WQA-001", Variant::D);
     f.Write();
