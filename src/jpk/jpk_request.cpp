@@ -174,7 +174,7 @@ void WriteJpkContent(JpkRun& run, std::ostream& output) {
 
 }  // namespace
 
-void BuildJpkFile(Program& program, RequestLines& request, std::string& missingLetters) {
+bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingLetters) {
     JpkRun run(program, request);
     run.missingLetters = missingLetters;
     run.base = request.Line(2);
@@ -197,8 +197,7 @@ void BuildJpkFile(Program& program, RequestLines& request, std::string& missingL
         ShowStatus(program, "Zaj\xeaty \"" + output + "\"");  // "Zajęty"
         if (program.sys.clock.steadyMs() - start >= kBusyRetryLimitMs) {
             ShowStatus(program, "Nie utworzono \"" + output + "\"");
-            DropToRun(request);
-            return;
+            return false;
         }
         program.sys.clock.sleepMs(kWaitMs);
     }
@@ -217,9 +216,7 @@ void BuildJpkFile(Program& program, RequestLines& request, std::string& missingL
         file.close();
         DeleteFileQuietly(output);
         ShowStatus(program, "B\xb3\xb9" "d zapisu \"" + output + "\"");  // "Błąd zapisu"
-        missingLetters = run.missingLetters;
-        DropToRun(request);
-        return;
+        return false;
     }
 
     const std::string summary = run.Key("Dir") + "\\VAT7.tmp";
@@ -234,6 +231,7 @@ void BuildJpkFile(Program& program, RequestLines& request, std::string& missingL
     }
     missingLetters = run.missingLetters;
     DropToRun(request);
+    return true;
 }
 
 std::string ConvertLetters(std::string name) {
@@ -289,13 +287,13 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-void ReplaceJpkFile(Program& program, RequestLines& request) {
+bool ReplaceJpkFile(Program& program, RequestLines& request) {
     const std::string target = request.Line(2);
     const std::string newName = ConvertLetters(request.Line(3));
     if (SameFile(target, newName)) {
         // Deleting the target would delete the only copy.
         request.DropFront(3);
-        return;
+        return true;
     }
     const int state = CompareJpkFiles(newName, target);
     if (state == 0) {
@@ -304,13 +302,12 @@ void ReplaceJpkFile(Program& program, RequestLines& request) {
         for (;;) {
             if (DeleteFileQuietly(target)) {
                 ShowStatus(program, target + " = " + newName);
-                return;
+                return true;
             }
             ShowStatus(program, "Zaj\xeaty \"" + target + "\"");
             if (program.sys.clock.steadyMs() - start >= kBusyRetryLimitMs) {
                 ShowStatus(program, "Nie zast\xb9piono \"" + target + "\"");  // "Nie zastąpiono"
-                request.DropFront(3);
-                return;
+                return false;
             }
             program.sys.clock.sleepMs(kWaitMs);
         }
@@ -330,6 +327,7 @@ void ReplaceJpkFile(Program& program, RequestLines& request) {
     }
     if (RenameFileQuietly(newName, target)) ShowStatus(program, newName + " -> " + target);
     request.DropFront(3);
+    return true;
 }
 
 void RunProgramCommand(Program& program, const RequestLines& request, const std::string& missingLetters) {
@@ -389,9 +387,9 @@ bool RunRequest(Program& program, const std::string& requestFile) {
             return true;
         }
         if (first == "Ren") {
-            ReplaceJpkFile(program, request);
+            if (!ReplaceJpkFile(program, request)) return false;
         } else if (first == "Int") {
-            BuildJpkFile(program, request, missingLetters);
+            if (!BuildJpkFile(program, request, missingLetters)) return false;
         } else {
             request.DropFront(1);
             if (request.FirstThreeEmpty()) return false;

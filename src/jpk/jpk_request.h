@@ -29,9 +29,12 @@ bool RunRequestFile(Program& program);
 // The same for a request file of any name in the current folder.
 bool RunRequest(Program& program, const std::string& requestFile);
 
-// The commands, each on the request lines from line 1 on.
-void BuildJpkFile(Program& program, RequestLines& request, std::string& missingLetters);
-void ReplaceJpkFile(Program& program, RequestLines& request);
+// The commands, each on the request lines from line 1 on. `Int` and `Ren`
+// return false when they gave up (an output that stays locked, a target that
+// cannot be deleted, a failed write): the request then ends there, so that
+// the requesting program is not started to read results that are not there.
+bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingLetters);
+bool ReplaceJpkFile(Program& program, RequestLines& request);
 void RunProgramCommand(Program& program, const RequestLines& request, const std::string& missingLetters);
 
 // The new file name of `Ren` with the letters of the requesting program's
