@@ -443,14 +443,14 @@ int RunJpkCommand(Program& program, const std::vector<std::string>& args, std::o
         } else if (where.empty() && args[i].rfind("--", 0) != 0) {
             where = args[i];
         } else {
-            err << "usage: vel-job jpk [DIR|REQUESTFILE] [--now YYYY-MM-DDTHH:MM:SS]\n";
+            err << "usage: vel-job request [DIR|REQUESTFILE] [--now YYYY-MM-DDTHH:MM:SS]\n";
             return 2;
         }
     }
     platform::DateTime fixed;
     if (!now.empty() && std::sscanf(now.c_str(), "%d-%d-%dT%d:%d:%d", &fixed.year, &fixed.month, &fixed.day,
                                      &fixed.hour, &fixed.minute, &fixed.second) != 6) {
-        err << "vel-job jpk: --now takes YYYY-MM-DDTHH:MM:SS\n";
+        err << "vel-job request: --now takes YYYY-MM-DDTHH:MM:SS\n";
         return 2;
     }
 
@@ -478,19 +478,19 @@ int RunJpkCommand(Program& program, const std::vector<std::string>& args, std::o
     std::error_code ec;
     fs::current_path(folder, ec);
     if (ec) {
-        err << "vel-job jpk: no folder " << folder << "\n";
+        err << "vel-job request: no folder " << folder << "\n";
         return 1;
     }
     if (!FileExists(file)) {
         fs::current_path(previous, ec);
-        err << "vel-job jpk: no request file " << file << " in " << folder << "\n";
+        err << "vel-job request: no request file " << file << " in " << folder << "\n";
         return 1;
     }
     int code = 0;
     try {
         RunRequest(job, file);
     } catch (const IoError& e) {
-        err << "vel-job jpk: " << e.what() << "\n";
+        err << "vel-job request: " << e.what() << "\n";
         code = 1;
     }
     fs::current_path(previous, ec);

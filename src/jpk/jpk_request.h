@@ -41,7 +41,7 @@ void RunProgramCommand(Program& program, const RequestLines& request, const std:
 // code page turned into code page 1250 and spaces into '-'.
 std::string ConvertLetters(std::string name);
 
-// `vel-job jpk [DIR|REQUESTFILE] [--now YYYY-MM-DDTHH:MM:SS]`. Returns the exit code.
+// `vel-job request [DIR|REQUESTFILE] [--now YYYY-MM-DDTHH:MM:SS]`. Returns the exit code.
 int RunJpkCommand(Program& program, const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace vel::jpk

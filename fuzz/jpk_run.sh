@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the JPK register fuzz target with clang (libFuzzer, ASan, UBSan) from
 # the plain C++ sources only, and runs it for a while.
-#   fuzz/jpk_fuzz_run.sh [SECONDS]      (default 60)
+#   fuzz/jpk_run.sh [SECONDS]      (default 60)
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
