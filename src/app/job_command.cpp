@@ -19,7 +19,7 @@ int RunJobCommand(Program& program, const std::vector<std::string>& args, std::o
         {"label", labels::RunLabelCommand},
         {"receipt", receipts::RunReceiptCommand},
         {"rates", rates::RunRatesCommand},
-        {"jpk", jpk::RunJpkCommand},
+        {"request", jpk::RunJpkCommand},
     };
     if (args.empty() || !kCommands.count(args.front())) {
         err << "usage: vel-job KIND ARGS...\n"
@@ -27,7 +27,7 @@ int RunJobCommand(Program& program, const std::vector<std::string>& args, std::o
                "  label JOBFILE [--printer NAME | --pdf OUT.pdf]\n"
                "  receipt PARFILE [--driver-dir DIR]\n"
                "  rates ARCHIVE.csv [--dir DIR]\n"
-               "  jpk [REQUESTFILE]\n";
+               "  request [DIR] [--now YYYY-MM-DDTHH:MM:SS]\n";
         return 2;
     }
     const std::vector<std::string> rest(args.begin() + 1, args.end());
