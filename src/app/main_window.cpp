@@ -13,7 +13,6 @@
 #include "platform/shell.h"
 #include "spool/printers.h"
 
-#include <iostream>
 #include <random>
 #include <sstream>
 
@@ -64,10 +63,16 @@ void MainWindow::Guard(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& error) {
-        // What the framework's error box would say; the program goes on.
+        // What the framework's error box would say (without a display the
+        // view writes it to stderr), and a line in the trace; the program
+        // goes on.
         const std::string text = error.what();
-        std::cerr << "vel: " << text << '\n';
         view_.showError(text);
+        try {
+            AppendFile("Vel.err", " ! " + text + "\r\n");
+        } catch (const IoError&) {
+            // The trace itself cannot be written: the error was shown already.
+        }
     }
 }
 
