@@ -111,7 +111,8 @@ void AppendLogs(const ReceiptFiles& files) {
     std::string text;
     if (!FileExists(textLog)) text = "\r\n";
     if (FileExists(kHandOffFile)) {
-        for (std::string_view line : SplitLines(ReadFile(kHandOffFile))) {
+        const std::string handOff = ReadFile(kHandOffFile);
+        for (std::string_view line : SplitLines(handOff)) {
             text.append(line);
             text += "\r\n";
         }
