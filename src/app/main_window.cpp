@@ -1,6 +1,43 @@
 #include "app/main_window.h"
 
+#include "app/downloads.h"
+#include "app/web_addresses.h"
+#include "common/commands.h"
+#include "common/format.h"
+#include "common/io.h"
+#include "common/status.h"
+#include "common/trace.h"
+#include "platform/clipboard.h"
+#include "platform/clock.h"
+#include "platform/events.h"
+#include "platform/shell.h"
+#include "spool/printers.h"
+
+#include <iostream>
+#include <random>
+#include <sstream>
+
 namespace vel::app {
+
+namespace {
+
+constexpr const char* kCaption = "Vel.8.61 Mirva-Soft Lenno ";
+constexpr const char* kAppTitle = "Vel-drukowanie";
+// Sunday first; "\x8c" "ro" is "Śro", "Pi\xb9" is "Pią".
+constexpr const char* kWeekdays[7] = {"Nie", "Pon", "Wto", "\x8c" "ro", "Czw", "Pi\xb9", "Sob"};
+
+std::string WithTrailingBackslash(std::string s) {
+    if (!s.empty() && s.back() != '\\') s += '\\';
+    return s;
+}
+
+// True when the first occurrence of `suffix` in `s` ends at its last character.
+bool EndsAtFirstOccurrence(const std::string& s, const std::string& suffix) {
+    const auto at = s.find(suffix);
+    return at != std::string::npos && at + suffix.size() == s.size();
+}
+
+}  // namespace
 
 Arguments Arguments::FromArgv(int argc, char** argv) {
     Arguments a;
@@ -10,7 +47,322 @@ Arguments Arguments::FromArgv(int argc, char** argv) {
     return a;
 }
 
-MainWindow::MainWindow(Program& program, MainView& view) : program_(program), view_(view) {}
+MainWindow::MainWindow(Program& program, MainView& view)
+    : MainWindow(program, view, platform::MakeSystemWorkLock()) {}
+
+MainWindow::MainWindow(Program& program, MainView& view, std::unique_ptr<platform::WorkLock> lock)
+    : program_(program), view_(view), lock_(std::move(lock)) {}
+
 MainWindow::~MainWindow() = default;
+
+bool MainWindow::ShownAtStart(const Arguments& args) { return args.oneShot.empty() || args.oneShot == "x"; }
+
+void MainWindow::Guard(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        // What the framework's error box would say; the program goes on.
+        const std::string text = error.what();
+        std::cerr << "vel: " << text << '\n';
+        view_.showError(text);
+    }
+}
+
+void MainWindow::ZeCreat(const Arguments& args) {
+    ProgramState& s = program_.state;
+    std::mt19937 random(std::random_device{}());
+    s.printTitleCounter = static_cast<std::uint16_t>(std::uniform_int_distribution<int>(0, 399)(random) + 100);
+    s.rememberedClipboard.clear();
+    s.statusTimeout = 0;
+    s.firstTick = true;
+    ShowStatus(program_, kMakerLine);
+    view_.setCaption(kCaption);
+
+    s.downloadCountdown = 0;
+    dragging_ = false;
+
+    for (const char* pattern : {"##-???.*", "!!-???.*", "Par*.xml", "*.to!"}) {
+        for (const std::string& name : FindFiles(pattern)) DeleteFile(name);
+    }
+
+    s.workPrefix = WithTrailingBackslash(args.workPrefix);
+    const std::string driverDir = WithTrailingBackslash(args.driverDir);
+    s.downloadFolder.clear();
+    s.scanBusy = false;
+    if (auto text = TryReadFile(program_.workPath("Dwn.{-}"))) {
+        s.downloadFolder = text->substr(0, text->find_first_of("\r\n"));
+    }
+    s.driverPath = driverDir + "WQG.exe";
+
+    s.lockFailed = true;
+    const std::string probe = program_.workPath("Tmp.{-}");
+    if (!TryWriteFile(probe, "")) return;  // not writable: standby, the first tick closes
+    DeleteFileQuietly(probe);
+
+    view_.addTrayIcon(kAppTitle);
+    s.requestBusy = false;
+    s.printBusy = false;
+    s.oneShotFile = UpperAscii(args.oneShot);
+    oneShotPath_ = args.oneShot;
+
+    s.lockFailed = !lock_->acquire(NativePath(program_.workPath("Wrk.{-}")).string());
+    if (s.lockFailed) return;  // another instance holds the folder
+
+    spool::RebuildPrinterList(program_);
+    spool::SelectStartupPrinters(program_);
+    showPrinterLists();
+}
+
+void MainWindow::TiTimer() {
+    // Nested ticks run while a job lets messages run; a deep pile-up would
+    // only repeat the clock, so it is cut off.
+    if (nesting_ >= kMaxNesting) return;
+    ++nesting_;
+    struct Leave {
+        int& n;
+        ~Leave() { --n; }
+    } leave{nesting_};
+
+    ProgramState& s = program_.state;
+    if (s.lockFailed) {
+        closeWindow();
+        return;
+    }
+
+    if (s.closeCountdown > 0) {
+        --s.closeCountdown;
+        if (s.closeCountdown == 1) closeWindow();
+        if (s.closeCountdown >= 1 && s.closeCountdown <= 5) ShowStatus(program_, "Out: " + std::to_string(s.closeCountdown));
+    }
+
+    if (s.downloadCountdown == 45 && program_.jobs.downloadStart) program_.jobs.downloadStart(program_);
+    if (s.downloadCountdown > 0) {
+        --s.downloadCountdown;
+        if (s.scanBusy || s.downloadCountdown > 40) return;
+        if (s.downloadCountdown == 40 && program_.jobs.downloadComplete) program_.jobs.downloadComplete(program_);
+    }
+
+    const std::string time = program_.sys.clock.longTimeText();
+    if (FirstCharOrSpace(view_.clockText()) != FirstCharOrSpace(time)) {
+        rebuildDateLine();
+        ShowStatus(program_, s.dateLine + std::string(kMakerLine) + std::string(kVersionTag));
+    }
+    view_.setClockText(time);
+
+    if (s.firstTick) firstTick();
+
+    if (s.statusTimeout > 0) {
+        --s.statusTimeout;
+        if (s.statusTimeout == 1) view_.setText(std::string(kMakerLine));
+    }
+
+    if (s.printBusy || s.requestBusy) return;
+    if (program_.jobs.runRequestFile && program_.jobs.runRequestFile(program_)) return;
+    if (program_.jobs.dispatchJobs) program_.jobs.dispatchJobs(program_);
+
+    if (s.printBusy || s.requestBusy || ended_) return;
+    runOneShot();
+}
+
+void MainWindow::runOneShot() {
+    ProgramState& s = program_.state;
+    if (s.oneShotFile.empty()) return;
+    // The test is on the upper-cased argument; the file is opened by the name
+    // as given, since this file system tells case apart.
+    if (EndsAtFirstOccurrence(s.oneShotFile, ".PCL")) {
+        view_.setClockText("Druk PCL");
+        if (program_.jobs.printPclJob) program_.jobs.printPclJob(program_, oneShotPath_, false);
+        releaseLock();
+        closeWindow();
+    }
+    if (EndsAtFirstOccurrence(s.oneShotFile, ".XML")) {
+        view_.setClockText("Druk XML");
+        if (program_.jobs.processReceipt) program_.jobs.processReceipt(program_, oneShotPath_);
+        releaseLock();
+        closeWindow();
+    }
+}
+
+void MainWindow::rebuildDateLine() {
+    const platform::DateTime now = program_.sys.clock.now();
+    program_.state.dateLine = TwoDigits(now.day) + "-" + TwoDigits(now.month) + "-" + TwoDigits(now.year / 100) +
+                              TwoDigits(now.year % 100) + " " + kWeekdays[((now.weekday % 7) + 7) % 7];
+}
+
+void MainWindow::firstTick() {
+    ProgramState& s = program_.state;
+    s.firstTick = false;
+    if (view_.visible()) view_.focusPageList();
+    AdvanceViewMode();
+    if (!s.oneShotFile.empty()) {
+        view_.hide();
+    } else {
+        view_.show();
+    }
+    const std::string label = s.labelPrinters.selectedText();
+    if (label.find(" Ze") != std::string::npos || label.find(" CLP-6") != std::string::npos) AdvanceViewMode();
+
+    const int sw = view_.screenWidth(), sh = view_.screenHeight(), w = view_.width();
+    int left = sw - w, top = 0;
+    if (auto text = TryReadFile(program_.workPath("Pos.{-}"))) {
+        std::istringstream in(*text);
+        int value;
+        if (in >> value) {
+            left = value;
+            if (in >> value) top = value;
+        }
+        if (left < 9) left = 0;
+        if (top < 9) top = 0;
+        if (left > sw - w - 9) left = sw - w;
+        if (top > sh - 80) top = 0;
+    }
+    view_.move(left, top);
+}
+
+void MainWindow::AdvanceViewMode() {
+    viewMode_ = viewMode_ >= 3 ? 1 : viewMode_ + 1;
+    applyViewMode();
+}
+
+void MainWindow::applyViewMode() {
+    const int a = viewMode_ == 1 ? kPagePrinterList.bottom() : kLabelPrinterList.bottom();
+    const int b = viewMode_ == 3 ? kDescriptionPanel.bottom() : 0;
+    view_.applyLayout(a + 5, b != 0 ? b : a + 5, viewMode_ >= 2);
+}
+
+void MainWindow::closeWindow() {
+    view_.close();
+    ended_ = true;
+}
+
+void MainWindow::releaseLock() {
+    lock_->release();
+    DeleteFileQuietly(program_.workPath("Wrk.{-}"));
+}
+
+void MainWindow::QuitProgram() {
+    if (lock_->held() && !lock_->release()) throw IoError(program_.workPath("Wrk.{-}"), "cannot close");
+    if (!program_.state.lockFailed) DeleteFileQuietly(program_.workPath("Wrk.{-}"));
+    view_.removeTrayIcon();
+    program_.sys.events.processPending();
+    closeWindow();
+}
+
+void MainWindow::showPrinterLists() {
+    const ProgramState& s = program_.state;
+    view_.setList(PrinterList::Page, s.pagePrinters.items, s.pagePrinters.selected);
+    view_.setList(PrinterList::Label, s.labelPrinters.items, s.labelPrinters.selected);
+    view_.setList(PrinterList::Fiscal, s.fiscalPrinter.items, s.fiscalPrinter.selected);
+}
+
+void MainWindow::SavePosition() {
+    WriteFile(program_.workPath("Pos.{-}"), std::to_string(view_.left()) + "  " + std::to_string(view_.top()));
+}
+
+void MainWindow::PanKlik() { QuitProgram(); }
+
+void MainWindow::PaPK() {
+    const int sw = view_.screenWidth(), sh = view_.screenHeight();
+    const int w = view_.width(), h = view_.height();
+    int left = view_.left(), top = view_.top();
+    if (-20 < top && top < 1) top = 0;
+    if (-3 < top + h - sh && top + h - sh < 20) top = sh - h - 3;
+    if (-10 < left + w - sw && left + w - sw < 50) left = sw - w;
+    view_.move(left, top);
+    SavePosition();
+    QuitProgram();
+}
+
+void MainWindow::InMDn(int x, int y) {
+    dragX_ = x;
+    dragY_ = y;
+    dragging_ = true;
+}
+
+void MainWindow::InMMv(int x, int y) {
+    if (!dragging_) return;
+    view_.move(view_.left() + x - dragX_, view_.top() + y - dragY_);
+}
+
+void MainWindow::InMUp() { dragging_ = false; }
+
+void MainWindow::BDnKlik() { AdvanceViewMode(); }
+
+void MainWindow::UpdKlik() { RequestDownload(program_, kProgramUpdate); }
+
+void MainWindow::UpCh() {
+    std::string s = program_.sys.clipboard.text() + "\r\n";
+    std::erase(s, '+');
+    std::string line[8];
+    for (int i = 1; i <= 7; ++i) {
+        const auto end = s.find("\r\n");
+        if (end == std::string::npos) {
+            line[i] = s;  // no line end left: the rest, then empty lines
+            s.clear();
+        } else {
+            line[i] = s.substr(0, end);
+            s.erase(0, end + 2);
+        }
+    }
+    if (line[2].find(line[3]) == std::string::npos) line[2] += " " + line[3];
+    if (line[6].rfind("tel. ", 0) == 0) line[6].erase(0, 5);
+    if (line[7].rfind("e-mail: ", 0) == 0) line[7].erase(0, 8);
+    program_.sys.clipboard.setText("\r\n" + line[1] + "\r\n" + line[2] + "\r\n" + line[5] + ", " + line[4] + "\r\n" +
+                                   line[6] + ", " + line[7]);
+}
+
+void MainWindow::TurKlik() { program_.sys.shell.open(kMakerSiteUrl, "", "", platform::ShowMode::Normal); }
+
+void MainWindow::TurJ() {
+    program_.sys.clipboard.setText(kJpkClientUrl);
+    program_.sys.shell.open(kJpkClientUrl, "", "", platform::ShowMode::Normal);
+}
+
+void MainWindow::WoxKlik() {
+    if (FileExists("Wox.exe")) {
+        RunCommand(program_, "Wox.exe");
+    } else {
+        RequestDownload(program_, kWox);
+    }
+}
+
+void MainWindow::NBPKlik() { RequestDownload(program_, kCurrentYearRates); }
+void MainWindow::NBPP() { RequestDownload(program_, kPreviousYearRates); }
+
+void MainWindow::KSFKlik() { program_.sys.shell.open(kKsefLoginUrl, "", "", platform::ShowMode::Normal); }
+
+void MainWindow::DruP() {
+    view_.move(view_.screenWidth() - view_.width(), view_.top());
+    view_.raiseCoverPanel();
+}
+
+void MainWindow::DruLasKeyPress(bool escape) {
+    if (!escape) view_.move(view_.screenWidth() - view_.width(), 0);
+}
+
+void MainWindow::DrLList() {
+    spool::RebuildPrinterList(program_);
+    showPrinterLists();
+}
+
+void MainWindow::DrLKDn() { DrLList(); }
+
+void MainWindow::DrLChan(int index) { spool::DrLChan(program_, index); }
+
+void MainWindow::DruKKChan(int index) {
+    ListState& list = program_.state.labelPrinters;
+    if (index >= 0 && index < static_cast<int>(list.items.size())) list.selected = index;
+}
+
+void MainWindow::TrayButton() { view_.popupMenuAtCursor(); }
+
+void MainWindow::ParKl() {
+    DeleteFileQuietly(program_.workPath("Pos.{-}"));
+    view_.move(view_.screenWidth() - view_.width(), 0);
+}
+
+void MainWindow::KonKl() { QuitProgram(); }
+void MainWindow::PokKl() { view_.show(); }
+void MainWindow::UkrKl() { view_.hide(); }
 
 }  // namespace vel::app

@@ -4,8 +4,10 @@
 
 #include "app/main_view.h"
 #include "common/program.h"
+#include "platform/work_lock.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,7 +23,9 @@ struct Arguments {
 
 class MainWindow {
 public:
+    // Holds the work folder with the system's lock file.
     MainWindow(Program& program, MainView& view);
+    MainWindow(Program& program, MainView& view, std::unique_ptr<platform::WorkLock> lock);
     ~MainWindow();
 
     // Whether the window shows at start (argument 1 empty or "x").
@@ -74,12 +78,19 @@ public:
 
 private:
     void closeWindow();
-    void placeFirstTime();
+    void firstTick();
     void rebuildDateLine();
+    void runOneShot();
+    void releaseLock();
+    void showPrinterLists();
+    void applyViewMode();
 
     Program& program_;
     MainView& view_;
-    int lockFd_ = -1;
+    std::unique_ptr<platform::WorkLock> lock_;
+    static constexpr int kMaxNesting = 8;
+    int nesting_ = 0;
+    std::string oneShotPath_;  // argument 1 as given
     int viewMode_ = 0;
     bool dragging_ = false;
     int dragX_ = 0;

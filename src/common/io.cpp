@@ -1,5 +1,6 @@
 #include "common/io.h"
 
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <iterator>
@@ -25,25 +26,33 @@ namespace {
 
 char Fold(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
+// '?' takes one character, or none where the name reaches a '.' or its end
+// (so "##-???.*" takes "##-A9.PCL", as Windows does); '*' takes any run.
 bool MatchFrom(std::string_view p, std::string_view n) {
-    // Iterative glob with one backtrack point for the last '*'.
-    std::size_t pi = 0, ni = 0, starP = std::string_view::npos, starN = 0;
-    while (ni < n.size()) {
-        if (pi < p.size() && (p[pi] == '?' || (p[pi] != '*' && Fold(p[pi]) == Fold(n[ni])))) {
-            ++pi;
-            ++ni;
-        } else if (pi < p.size() && p[pi] == '*') {
-            starP = pi++;
-            starN = ni;
-        } else if (starP != std::string_view::npos) {
-            pi = starP + 1;
-            ni = ++starN;
-        } else {
-            return false;
+    // reach[j]: the pattern read so far can consume exactly the first j name characters.
+    std::vector<char> reach(n.size() + 1, 0), next(n.size() + 1, 0);
+    reach[0] = 1;
+    for (char pc : p) {
+        std::fill(next.begin(), next.end(), 0);
+        bool any = false;
+        for (std::size_t j = 0; j <= n.size(); ++j) {
+            if (!reach[j]) continue;
+            if (pc == '*') {
+                for (std::size_t k = j; k <= n.size(); ++k) next[k] = 1;
+                any = true;
+                break;
+            }
+            if (pc == '?') {
+                if (j < n.size()) next[j + 1] = 1;
+                if (j == n.size() || n[j] == '.') next[j] = 1;
+            } else if (j < n.size() && Fold(pc) == Fold(n[j])) {
+                next[j + 1] = 1;
+            }
         }
+        reach.swap(next);
+        if (!any && std::find(reach.begin(), reach.end(), 1) == reach.end()) return false;
     }
-    while (pi < p.size() && p[pi] == '*') ++pi;
-    return pi == p.size();
+    return reach[n.size()] != 0;
 }
 
 // Splits "dir\pattern" into the folder to list and the name pattern.

@@ -1,13 +1,64 @@
 #include "ksef/ksef.h"
 
+#include "common/io.h"
 #include "common/program.h"
+#include "ksef/ksef_view.h"
+#include "platform/clipboard.h"
 
 namespace vel::ksef {
 
+namespace {
+
+// 1-based positions, applied in this order to the growing text.
+constexpr int kSpacePositions[] = {4, 8, 11, 14, 16, 21, 24, 27, 29, 34, 39, 44, 46};
+
+KsefView* View(Program& program) { return program.sys.ksefView; }
+
+}  // namespace
+
 bool HasKsefShape(const std::string& text) { return text.size() == 35 && text[10] == '-' && text[19] == '-'; }
 
-// Not built yet.
-void CaptureKsefNumber(Program&, const std::string&) {}
-void CheckKsefFile(Program&) {}
+std::string KsefDisplayText(std::string_view number) {
+    std::string text(number);
+    for (int position : kSpacePositions) {
+        const auto at = static_cast<std::size_t>(position - 1);
+        // Only a space that lands before an existing character: a short text
+        // gets no trailing spaces.
+        if (at < text.size()) text.insert(at, 1, ' ');
+    }
+    return text;
+}
+
+void CaptureKsefText(Program& program, const std::string& text) {
+    KsefView* view = View(program);
+    if (view) view->move(0, 0);
+    WriteFile(kKsefFile, text);
+    if (!view) return;
+    view->setPanelText(KsefDisplayText(text));
+    view->setClientSize(kKsefShownWidth, kKsefShownHeight);
+    view->show();
+}
+
+void OnA(Program& program) { CaptureKsefText(program, program.sys.clipboard.text()); }
+
+void OnC(Program& program) {
+    if (KsefView* view = View(program)) view->hide();
+}
+
+void Test(Program& program) {
+    // Any entry counts, as the sibling program sees it: a folder of that name
+    // keeps the window open too.
+    if (PatternMissing(kKsefFile)) OnC(program);
+}
+
+void CaptureKsefNumber(Program& program, const std::string& number) { CaptureKsefText(program, number); }
+
+void CheckKsefFile(Program& program) { Test(program); }
+
+void ConnectKsefWindow(Program& program) {
+    KsefView* view = View(program);
+    if (!view) return;
+    view->setEvents(KsefEvents{[&program] { OnA(program); }, [&program] { OnC(program); }});
+}
 
 }  // namespace vel::ksef
