@@ -19,15 +19,15 @@ int RunJobCommand(Program& program, const std::vector<std::string>& args, std::o
         {"label", labels::RunLabelCommand},
         {"receipt", receipts::RunReceiptCommand},
         {"rates", rates::RunRatesCommand},
-        {"jpk", jpk::RunJpkCommand},
+        {"request", jpk::RunJpkCommand},
     };
     if (args.empty() || !kCommands.count(args.front())) {
         err << "usage: vel-job KIND ARGS...\n"
                "  print JOBFILE [--printer NAME | --pdf OUT.pdf]\n"
                "  label JOBFILE [--printer NAME | --pdf OUT.pdf]\n"
                "  receipt PARFILE [--driver-dir DIR]\n"
-               "  rates ARCHIVE.csv\n"
-               "  jpk [REQUESTFILE]\n";
+               "  rates ARCHIVE.csv [--dir DIR]\n"
+               "  request [DIR] [--now YYYY-MM-DDTHH:MM:SS]\n";
         return 2;
     }
     const std::vector<std::string> rest(args.begin() + 1, args.end());

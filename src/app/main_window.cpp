@@ -51,7 +51,10 @@ MainWindow::MainWindow(Program& program, MainView& view)
     : MainWindow(program, view, platform::MakeSystemWorkLock()) {}
 
 MainWindow::MainWindow(Program& program, MainView& view, std::unique_ptr<platform::WorkLock> lock)
-    : program_(program), view_(view), lock_(std::move(lock)) {}
+    : program_(program), view_(view), lock_(std::move(lock)) {
+    // A program update ends the program from inside a download step.
+    program_.jobs.closeMainWindow = [this](Program&) { closeWindow(); };
+}
 
 MainWindow::~MainWindow() = default;
 

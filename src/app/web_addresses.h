@@ -1,7 +1,14 @@
 #pragma once
-// Web pages the main window opens in the default browser.
+// Web addresses the program opens in the default browser: every host name
+// the program knows is here.
+
+#include <string_view>
 
 namespace vel::app {
+
+// Downloads: the address opened is the base followed by the remote name.
+inline constexpr std::string_view kUpdateServerBase = "https://www.mirva-soft.pl/";
+inline constexpr std::string_view kRateArchiveBase = "https://static.nbp.pl/dane/kursy/archiwum/";
 
 inline constexpr const char* kMakerSiteUrl = "https://www.mirva-soft.pl";
 inline constexpr const char* kJpkClientUrl = "https://e-mikrofirma.mf.gov.pl/jpk-client";

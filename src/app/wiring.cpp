@@ -5,6 +5,7 @@
 #include "ksef/ksef.h"
 #include "labels/label_job.h"
 #include "pcl/pcl_job.h"
+#include "rates/charts.h"
 #include "receipts/receipt_job.h"
 #include "spool/dispatch.h"
 
@@ -21,6 +22,7 @@ Jobs RealJobs() {
     jobs.checkKsefFile = ksef::CheckKsefFile;
     jobs.downloadStart = DownloadStart;
     jobs.downloadComplete = DownloadComplete;
+    jobs.showRateCharts = rates::KurShow;
     return jobs;
 }
 

@@ -64,6 +64,11 @@ struct Jobs {
     std::function<void(Program&)> checkKsefFile;
     std::function<void(Program&)> downloadStart;
     std::function<void(Program&)> downloadComplete;
+    // Closes the main window: the program ends after the running handler
+    // (after a program update has started the new version).
+    std::function<void(Program&)> closeMainWindow;
+    // Shows the rate charts window (after the current year's rates arrived).
+    std::function<void(Program&)> showRateCharts;
 };
 
 // One instance for the whole program: its state, the operating system's

@@ -1,5 +1,11 @@
 #pragma once
+// The request file "Wykon.to!" of the sibling programs: `Int` builds the
+// month's JPK file, `Ren` puts a new file in the place of an earlier one,
+// `Run` starts the requesting program again.
 
+#include "jpk/jpk_input.h"
+
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -10,11 +16,32 @@ class Program;
 
 namespace vel::jpk {
 
+inline constexpr const char* kRequestFile = "Wykon.to!";
+inline constexpr const char* kScratchFile = "Vel.SZ";
+// How long a locked output (`Int`) or an undeletable target (`Ren`) is
+// retried before the command is given up.
+inline constexpr std::int64_t kBusyRetryLimitMs = 10000;
+inline constexpr int kWaitMs = 99;
+
 // Runs the request file "Wykon.to!" when there is one. True when the request
 // ended at its Run command (the tick then dispatches no job).
 bool RunRequestFile(Program& program);
+// The same for a request file of any name in the current folder.
+bool RunRequest(Program& program, const std::string& requestFile);
 
-// `vel-job jpk [REQUESTFILE]`. Returns the exit code.
+// The commands, each on the request lines from line 1 on. `Int` and `Ren`
+// return false when they gave up (an output that stays locked, a target that
+// cannot be deleted, a failed write): the request then ends there, so that
+// the requesting program is not started to read results that are not there.
+bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingLetters);
+bool ReplaceJpkFile(Program& program, RequestLines& request);
+void RunProgramCommand(Program& program, const RequestLines& request, const std::string& missingLetters);
+
+// The new file name of `Ren` with the letters of the requesting program's
+// code page turned into code page 1250 and spaces into '-'.
+std::string ConvertLetters(std::string name);
+
+// `vel-job request [DIR|REQUESTFILE] [--now YYYY-MM-DDTHH:MM:SS]`. Returns the exit code.
 int RunJpkCommand(Program& program, const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace vel::jpk

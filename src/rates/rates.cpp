@@ -1,12 +1,169 @@
 #include "rates/rates.h"
 
+#include "common/codepage.h"
+#include "common/io.h"
 #include "common/program.h"
+#include "common/status.h"
+#include "platform/clock.h"
+
+#include <filesystem>
+#include <system_error>
 
 namespace vel::rates {
 
-int RunRatesCommand(Program&, const std::vector<std::string>&, std::ostream&, std::ostream& err) {
-    err << "vel-job rates: the rate table is not built yet\n";
-    return 2;
+namespace {
+
+std::string InFolder(const std::string& folder, const std::string& name) {
+    if (folder.empty() || NativePath(name).is_absolute()) return name;
+    const char last = folder.back();
+#ifdef _WIN32
+    const char* separator = "\\";
+#else
+    const char* separator = "/";
+#endif
+    return last == '/' || last == '\\' ? folder + name : folder + separator + name;
+}
+
+// Replaces `target` by `temp` in one step; on failure the target is untouched
+// and the temporary file is removed.
+bool RenameOver(const std::string& temp, const std::string& target) {
+    std::error_code ec;
+    std::filesystem::rename(NativePath(temp), NativePath(target), ec);
+    if (ec) DeleteFileQuietly(temp);
+    return !ec;
+}
+
+}  // namespace
+
+std::string ArchiveName(std::string_view year) { return "archiwum_tab_a_" + std::string(year) + ".csv"; }
+
+std::string CurrentYear(Program& program) { return std::to_string(program.sys.clock.now().year); }
+std::string PreviousYear(Program& program) { return std::to_string(program.sys.clock.now().year - 1); }
+
+ConvertResult ConvertArchiveFile(const ConvertRequest& request) {
+    ConvertResult result;
+    result.archiveName = request.archive;
+    result.year = request.year;
+    result.previousYear = request.previousYear;
+
+    // The previous year's file is read first: it may be the very file this
+    // run rewrites (the previous year's archive converted again).
+    CarryOver carry;
+    if (auto previous = TryReadFile(InFolder(request.folder, "Kurs" + request.previousYear))) {
+        carry = ReadCarryOver(*previous);
+    }
+    result.carryOverFound = carry.found;
+    result.carryOverKept = carry.lines.size();
+
+    auto archive = TryReadFile(InFolder(request.folder, request.archive));
+    if (!archive) {
+        result.outcome = ConvertOutcome::ArchiveMissing;
+        return result;
+    }
+    ArchiveTable table;
+    result.error = table.load(*archive);
+    if (result.error.problem != ArchiveProblem::None) {
+        result.outcome = ConvertOutcome::ArchiveDamaged;
+        return result;
+    }
+    RateFileBuild build = BuildRateFile(table, carry.lines);
+    result.error = build.error;
+    if (build.error.problem != ArchiveProblem::None) {
+        result.outcome = ConvertOutcome::ArchiveDamaged;
+        return result;
+    }
+    result.blocks = build.file.blocks;
+    result.dataRows = build.file.dataRows;
+    if (result.year.empty()) result.year = build.file.year;
+    result.rateFileName = "Kurs" + build.file.year;
+    result.rateFilePath = InFolder(request.folder, result.rateFileName);
+
+    const std::string temp = result.rateFilePath + ".{-}";
+    if (!TryWriteFile(temp, build.file.bytes)) {
+        DeleteFileQuietly(temp);
+        result.outcome = ConvertOutcome::CannotWrite;
+        return result;
+    }
+    result.outcome = RenameOver(temp, result.rateFilePath) ? ConvertOutcome::Converted : ConvertOutcome::CannotWrite;
+    return result;
+}
+
+std::string ConvertStatusText(const ConvertResult& result) {
+    switch (result.outcome) {
+        case ConvertOutcome::Converted:
+            return "Tabela NBP wczytana  i zapisana  ( " + result.year + " )";
+        case ConvertOutcome::ArchiveMissing:
+            return "Nie ma pliku " + result.archiveName;
+        case ConvertOutcome::CannotWrite:
+            return "Nie mog\xea zapisa\xe6 " + result.rateFileName;  // "Nie mogę zapisać "
+        case ConvertOutcome::ArchiveDamaged:
+            break;
+    }
+    const std::string line = std::to_string(result.error.line);
+    switch (result.error.problem) {
+        case ArchiveProblem::TooManyLines:
+            return "Tabela NBP: za du\xbfo wierszy (" + line + ")";  // "za dużo wierszy"
+        case ArchiveProblem::TooManyCells:
+            return "Tabela NBP, wiersz " + line + ": za du\xbfo kolumn";
+        case ArchiveProblem::NoDataRow:
+            return "Tabela NBP: brak wierszy z kursami";
+        case ArchiveProblem::BadDate:
+            return "Tabela NBP, wiersz " + line + ": z\xb3" "a data";  // "zła data"
+        case ArchiveProblem::NoCurrency:
+            return "Tabela NBP: brak kolumn walut";
+        case ArchiveProblem::None:
+            break;
+    }
+    return "Tabela NBP: b\xb3\xb9" "d";  // "błąd"
+}
+
+std::string CarryOverNoteText(const ConvertResult& result) {
+    if (result.carryOverFound <= result.carryOverKept) return {};
+    // "Z Kurs2025 wzięto tylko 50 z 57 linii"
+    return "Z Kurs" + result.previousYear + " wzi\xeato tylko " + std::to_string(result.carryOverKept) + " z " +
+           std::to_string(result.carryOverFound) + " linii";
+}
+
+bool ConvertRateArchive(Program& program, std::string_view year) {
+    ConvertRequest request;
+    request.archive = ArchiveName(year);
+    request.previousYear = PreviousYear(program);
+    request.year = std::string(year);
+    const ConvertResult result = ConvertArchiveFile(request);
+    ShowStatus(program, ConvertStatusText(result));
+    if (result.ok()) {
+        const std::string note = CarryOverNoteText(result);
+        if (!note.empty()) ShowStatus(program, note);
+    }
+    return result.ok();
+}
+
+int RunRatesCommand(Program& program, const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    ConvertRequest request;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--dir" && i + 1 < args.size()) {
+            request.folder = args[++i];
+        } else if (request.archive.empty() && !args[i].empty() && args[i].rfind("--", 0) != 0) {
+            request.archive = args[i];
+        } else {
+            request.archive.clear();
+            break;
+        }
+    }
+    if (request.archive.empty()) {
+        err << "usage: vel-job rates ARCHIVE.csv [--dir DIR]\n";
+        return 2;
+    }
+    request.previousYear = PreviousYear(program);
+    const ConvertResult result = ConvertArchiveFile(request);
+    if (!result.ok()) {
+        err << Cp1250ToUtf8(ConvertStatusText(result)) << "\n";
+        return 1;
+    }
+    const std::string note = CarryOverNoteText(result);
+    if (!note.empty()) err << Cp1250ToUtf8(note) << "\n";
+    out << result.rateFilePath << "\n";
+    return 0;
 }
 
 }  // namespace vel::rates

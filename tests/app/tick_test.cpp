@@ -58,8 +58,12 @@ TEST(Tick, CloseCountdownCountsOutAndClosesOnThe14thTick) {
         h.tick();
         const std::string t = h.view.text();
         if (t.rfind("Out: ", 0) == 0 && (seen.empty() || seen.back() != t)) seen.push_back(t);
-        if (i < 10) EXPECT_EQ(t.rfind("Out: ", 0), std::string::npos) << "tick " << i;
-        if (i < 14) EXPECT_EQ(h.view.closes, 0) << "tick " << i;
+        if (i < 10) {
+            EXPECT_EQ(t.rfind("Out: ", 0), std::string::npos) << "tick " << i;
+        }
+        if (i < 14) {
+            EXPECT_EQ(h.view.closes, 0) << "tick " << i;
+        }
     }
     EXPECT_EQ(seen, (std::vector<std::string>{"Out: 5", "Out: 4", "Out: 3", "Out: 2", "Out: 1"}));
     EXPECT_EQ(h.view.closes, 1);

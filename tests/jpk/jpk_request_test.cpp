@@ -1,0 +1,335 @@
+#include "jpk/jpk_request.h"
+
+#include "jpk_test_support.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+namespace vel::jpk {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Data;
+using test::JpkTestProgram;
+using test::Schema;
+using test::ValidAgainst;
+using vel::test::ReadAll;
+using vel::test::ScopedTempDir;
+using vel::test::WriteAll;
+
+bool Has(const std::string& text, const std::string& what) { return text.find(what) != std::string::npos; }
+
+const fs::path kV7M2 = Schema("JPK_V7M_2", "Schemat_JPK_V7M(2)_v1-0E.xsd");
+const fs::path kV7K2 = Schema("JPK_V7K_2", "Schemat_JPK_V7K(2)_v1-0E.xsd");
+const fs::path kV7M1 = Schema("JPK_V7M_1", "Schemat_JPK_V7M(1)_v1-2E.xsd");
+const fs::path kV7K1 = Schema("JPK_V7K_1", "Schemat_JPK_V7K(1)_v1-2E.xsd");
+const fs::path kVat3 = Schema("JPK_VAT_3", "Schemat_JPK_VAT(3)_v1-1.xsd");
+
+// A work folder with the requesting program in prog\ (a stand-in that
+// records its command line), the summary file and the JPK folder.
+struct RequestFixture {
+    RequestFixture() {
+        fs::create_directories("JPK");
+        fs::create_directories("prog");
+        fs::copy_file(JPK_STAND_IN, "prog/WQA.exe");
+        WriteAll("VAT7.tmp", "old\r\n");
+        t.t.shell.onStart = [](const std::string& commandLine, const std::string&) {
+            // The started program runs in the folder the request changed to.
+            const std::string command = "./" + commandLine;
+            ASSERT_EQ(std::system(command.c_str()), 0);
+        };
+    }
+    void SetNow(int y, int mo, int d, int h, int mi, int s) { t.t.clock.set({y, mo, d, h, mi, s, 0, 1}); }
+    bool Run(const std::string& request) {
+        WriteAll("Wykon.to!", request);
+        const bool result = RunRequestFile(t.program);
+        EXPECT_FALSE(t.program.state.requestBusy);
+        return result;
+    }
+
+    ScopedTempDir dir;
+    JpkTestProgram t;
+};
+
+TEST(JpkRequest, SecondGenerationMonthlyFileByteForByte) {
+    RequestFixture f;
+    f.SetNow(2022, 2, 10, 9, 15, 0);
+    WriteAll("JPK/JPK_VAT_2022-01_WQA-001_A.xml", Data("d_2022-01_A.xml"));
+    WriteAll("JPK/JPK_VAT_2022-01_WQA-001_B.xml", Data("d_2022-01_B.xml"));
+    EXPECT_TRUE(f.Run(Data("d_2022-01_request.txt")));
+    const fs::path out = "JPK/JPK_VAT_2022-01_WQA-001.XML";
+    EXPECT_EQ(ReadAll(out), Data("d_2022-01_expected.xml"));
+    EXPECT_TRUE(ValidAgainst(out, kV7M2));
+    EXPECT_EQ(ReadAll("VAT7.tmp"), "old\r\n" + Data("d_2022-01_summary.txt"));
+    EXPECT_FALSE(fs::exists("Wykon.to!"));
+    ASSERT_EQ(f.t.t.shell.ran.size(), 1u);
+    EXPECT_EQ(f.t.t.shell.ran[0], "WQA.exe /x ");
+    EXPECT_EQ(ReadAll("prog/args.txt"), "/x");
+    EXPECT_TRUE(f.t.Shown("Start  WQA.exe  dla  prog"));
+    EXPECT_TRUE(f.t.Shown("\"JPK\\JPK_VAT_2022-01_WQA-001_B.xml\" bez zakup\xf3w"));
+    EXPECT_EQ(fs::current_path(), f.dir.path());
+}
+
+TEST(JpkRequest, FirstGenerationPrefixedFileByteForByte) {
+    RequestFixture f;
+    f.SetNow(2020, 11, 20, 8, 0, 5);
+    WriteAll("JPK/JPK_VAT_2020-10_WQA-001_W.xml", Data("b_2020-10_W.xml"));
+    EXPECT_FALSE(f.Run(Data("b_2020-10_request.txt")));  // no Run command
+    const fs::path out = "JPK/JPK_VAT_2020-10_WQA-001.XML";
+    EXPECT_EQ(ReadAll(out), Data("b_2020-10_expected.xml"));
+    EXPECT_TRUE(ValidAgainst(out, kV7M1));
+    EXPECT_EQ(ReadAll("VAT7.tmp"), "old\r\n" + Data("b_2020-10_summary.txt"));
+    EXPECT_TRUE(f.t.t.shell.ran.empty());
+}
+
+TEST(JpkRequest, JpkVat3FileByteForByteWithAMissingRegister) {
+    RequestFixture f;
+    f.SetNow(2020, 10, 5, 10, 0, 0);
+    WriteAll("JPK/JPK_VAT_2020-09_WQA-001_A.xml", Data("a_2020-09_A.xml"));
+    EXPECT_TRUE(f.Run(Data("a_2020-09_request.txt")));
+    const fs::path out = "JPK/JPK_VAT_2020-09_WQA-001.XML";
+    EXPECT_EQ(ReadAll(out), Data("a_2020-09_expected.xml"));
+    EXPECT_TRUE(ValidAgainst(out, kVat3));
+    EXPECT_EQ(ReadAll("VAT7.tmp"), "old\r\n" + Data("a_2020-09_summary.txt"));
+    EXPECT_TRUE(f.t.Shown("Brak JPK\\JPK_VAT_2020-09_WQA-001_Z.xml"));
+    ASSERT_EQ(f.t.t.shell.ran.size(), 1u);
+    EXPECT_EQ(f.t.t.shell.ran[0], "WQA.exe /x Z");  // the missing letters follow the argument
+    EXPECT_EQ(ReadAll("prog/args.txt"), "/x Z");
+}
+
+// Register rows valid in both V7 generations, for month `period`.
+std::string V7Register(const std::string& period, const std::string& k19, const std::string& k20) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<JPK>\r\n<Ewidencja>\r\n"
+           "<SprzedazWiersz>\r\n<LpSprzedazy>1</LpSprzedazy>\r\n<NrKontrahenta>5260250274</NrKontrahenta>\r\n"
+           "<NazwaKontrahenta>Alfa</NazwaKontrahenta>\r\n<DowodSprzedazy>FV " +
+           period + "</DowodSprzedazy>\r\n<DataWystawienia>" + period +
+           "-15</DataWystawienia>\r\n<K_19>" + k19 + "</K_19>\r\n<K_20>" + k20 +
+           "</K_20>\r\n</SprzedazWiersz>\r\n"
+           "<SprzedazCtrl>\r\n<LiczbaWierszySprzedazy>1</LiczbaWierszySprzedazy>\r\n</SprzedazCtrl>\r\n"
+           "<ZakupWiersz>\r\n<LpZakupu>1</LpZakupu>\r\n<NrDostawcy>7740001454</NrDostawcy>\r\n"
+           "<NazwaDostawcy>Beta</NazwaDostawcy>\r\n<DowodZakupu>FZ " +
+           period + "</DowodZakupu>\r\n<DataZakupu>" + period +
+           "-03</DataZakupu>\r\n<K_42>100.00</K_42>\r\n<K_43>23.00</K_43>\r\n</ZakupWiersz>\r\n"
+           "<ZakupCtrl>\r\n</ZakupCtrl>\r\n</Ewidencja>\r\n</JPK>\r\n";
+}
+
+std::string QuarterlyRequest(const std::string& period, const std::string& extra = "") {
+    return "Int\r\nJPK\\JPK_VAT_" + period +
+           "_WQA-001\r\nRej A\r\nKwa T\r\nCel 1\r\nNIP 5260250274\r\nPNa Firma\r\nEma a@b.pl\r\nKUr 0611\r\n"
+           "Dir .\r\n" +
+           extra;
+}
+
+std::string Summary() {
+    std::string s = ReadAll("VAT7.tmp");
+    return s;
+}
+
+TEST(JpkRequest, QuarterlyFirstGenerationAtTheQuartersEnd) {
+    RequestFixture f;
+    f.SetNow(2021, 10, 12, 12, 0, 0);
+    WriteAll("JPK/JPK_VAT_2021-07_WQA-001_A.xml", V7Register("2021-07", "100.00", "23.00"));
+    WriteAll("JPK/JPK_VAT_2021-08_WQA-001_A.xml", V7Register("2021-08", "200.00", "46.00"));
+    WriteAll("JPK/JPK_VAT_2021-09_WQA-001_A.xml", V7Register("2021-09", "300.00", "69.00"));
+    f.Run(QuarterlyRequest("2021-09", "K45 -10.00\r\n"));
+    const fs::path out = "JPK/JPK_VAT_2021-09_WQA-001.XML";
+    const std::string xml = ReadAll(out);
+    EXPECT_TRUE(ValidAgainst(out, kV7K1));
+    EXPECT_TRUE(Has(xml, "<tns:Kwartal>3</tns:Kwartal>"));
+    EXPECT_TRUE(Has(xml, "<tns:P_19>600</tns:P_19>"));  // the whole quarter
+    EXPECT_TRUE(Has(xml, "<tns:P_42>300</tns:P_42>"));
+    EXPECT_TRUE(Has(xml, "<tns:P_45>-10</tns:P_45>"));
+    EXPECT_TRUE(Has(xml, "<tns:PodatekNalezny>69.00</tns:PodatekNalezny>"));  // the register: September only
+    EXPECT_TRUE(Has(xml, "<tns:LiczbaWierszyZakupow>2</tns:LiczbaWierszyZakupow>"));
+    EXPECT_TRUE(Has(xml, "<tns:PodatekNaliczony>13.00</tns:PodatekNaliczony>"));
+    EXPECT_TRUE(Has(Summary(), "  VAT = VAT-7 K\r\n"));
+}
+
+TEST(JpkRequest, QuarterlySecondGenerationAtTheQuartersEndAndInMidQuarter) {
+    RequestFixture f;
+    f.SetNow(2022, 7, 12, 12, 0, 0);
+    WriteAll("JPK/JPK_VAT_2022-04_WQA-001_A.xml", V7Register("2022-04", "100.00", "23.00"));
+    WriteAll("JPK/JPK_VAT_2022-05_WQA-001_A.xml", V7Register("2022-05", "200.00", "46.00"));
+    WriteAll("JPK/JPK_VAT_2022-06_WQA-001_A.xml", V7Register("2022-06", "300.00", "69.00"));
+    f.Run(QuarterlyRequest("2022-05"));
+    const fs::path may = "JPK/JPK_VAT_2022-05_WQA-001.XML";
+    EXPECT_TRUE(ValidAgainst(may, kV7K2));
+    EXPECT_FALSE(Has(ReadAll(may), "Deklaracja"));
+    EXPECT_TRUE(Has(Summary(), "  VAT = JPK\r\n"));
+    f.Run(QuarterlyRequest("2022-06", "K660T\r\nK66 N\r\nK67 T\r\n"));
+    const fs::path june = "JPK/JPK_VAT_2022-06_WQA-001.XML";
+    const std::string xml = ReadAll(june);
+    EXPECT_TRUE(ValidAgainst(june, kV7K2));
+    EXPECT_TRUE(Has(xml, "<Kwartal>2</Kwartal>"));
+    EXPECT_TRUE(Has(xml, "kodSystemowy=\"VAT-7K (16)\""));
+    EXPECT_TRUE(Has(xml, "<P_19>600</P_19>"));
+    EXPECT_FALSE(Has(xml, "<P_66>"));
+    EXPECT_TRUE(Has(xml, "<P_67>1</P_67>"));
+    const std::string summary = Summary();
+    EXPECT_TRUE(Has(summary, "  K660 = 1\r\n  K67 = 1\r\n  108 = X\r\n"));
+    EXPECT_TRUE(Has(summary, "  VAT = VAT-7 K\r\n"));
+}
+
+TEST(JpkRequest, MonthlyThirdVariantValidatesWithTheFirstGeneration) {
+    RequestFixture f;
+    f.SetNow(2021, 8, 2, 7, 30, 0);
+    WriteAll("JPK/JPK_VAT_2021-07_WQA-001_A.xml", V7Register("2021-07", "100.00", "23.00"));
+    f.Run("Int\r\nJPK\\JPK_VAT_2021-07_WQA-001\r\nRej A\r\nCel 1\r\nNIP 5260250274\r\nPNa Firma\r\n"
+          "Ema a@b.pl\r\nKUr 0611\r\nDir .\r\nK44 100.00\r\nK54 100\r\nZwr K540\r\n");
+    const fs::path out = "JPK/JPK_VAT_2021-07_WQA-001.XML";
+    EXPECT_TRUE(ValidAgainst(out, kV7M1));
+    EXPECT_TRUE(Has(ReadAll(out), "<tns:P_57>1</tns:P_57>"));  // K540 is no field of this generation
+}
+
+TEST(JpkRequest, EarlierOutputIsKeptAndMissingSummaryIsReported) {
+    RequestFixture f;
+    f.SetNow(2022, 2, 10, 9, 15, 0);
+    WriteAll("JPK/JPK_VAT_2022-01_WQA-001_A.xml", Data("d_2022-01_A.xml"));
+    const std::string request = "Int\r\nJPK\\JPK_VAT_2022-01_WQA-001\r\nRej A\r\nCel 1\r\nNIP 5260250274\r\n"
+                                "PNa Firma\r\nEma a@b.pl\r\nKUr 0611\r\n";
+    f.Run(request);
+    const std::string first = ReadAll("JPK/JPK_VAT_2022-01_WQA-001.XML");
+    EXPECT_TRUE(f.t.Shown("Brak  BRAK\\VAT7.tmp"));
+    f.t.t.clock.advanceSeconds(60);
+    f.Run(request);
+    EXPECT_EQ(ReadAll("JPK/JPK_VAT_2022-01_WQA-001_0.xml"), first);
+    EXPECT_TRUE(f.t.Shown("JPK\\JPK_VAT_2022-01_WQA-001_0.xml"));
+    EXPECT_TRUE(Has(ReadAll("JPK/JPK_VAT_2022-01_WQA-001.XML"), "2022-02-10T09:16:00"));
+    EXPECT_TRUE(ValidAgainst("JPK/JPK_VAT_2022-01_WQA-001.XML", kV7M2));
+}
+
+TEST(JpkRequest, LockedOutputIsGivenUpAfterABoundedTime) {
+    RequestFixture f;
+    fs::create_directories("JPK/JPK_VAT_2022-01_WQA-001.XML/x");  // cannot be created as a file
+    WriteAll("JPK/JPK_VAT_2022-01_WQA-001_0.xml", "earlier");
+    EXPECT_FALSE(f.Run("Int\r\nJPK\\JPK_VAT_2022-01_WQA-001\r\nRej A\r\nRun\r\nprog\r\nWQA.exe\r\n/x\r\n"));
+    EXPECT_TRUE(f.t.Shown("Zaj\xeaty \"JPK\\JPK_VAT_2022-01_WQA-001.XML\""));
+    EXPECT_TRUE(f.t.Shown("Nie utworzono \"JPK\\JPK_VAT_2022-01_WQA-001.XML\""));
+    EXPECT_GE(f.t.t.clock.sleptMs, kBusyRetryLimitMs);
+    EXPECT_LT(f.t.t.clock.sleptMs, kBusyRetryLimitMs + 10000);
+    EXPECT_EQ(ReadAll("JPK/JPK_VAT_2022-01_WQA-001_0.xml"), "earlier");
+    EXPECT_TRUE(f.t.t.shell.ran.empty());  // the request ends: no program reads results that are not there
+    EXPECT_EQ(ReadAll("VAT7.tmp"), "old\r\n");
+}
+
+TEST(JpkReplace, IdenticalContentReplacesWithoutACopy) {
+    RequestFixture f;
+    const std::string body = "<?xml?>\r\n<!--  Vel.8.60  -->\r\n<A>\r\n<DataWytworzeniaJPK>";
+    WriteAll("target.xml", body + "2022-01-01T00:00:00</DataWytworzeniaJPK>\r\n</A>");
+    WriteAll("new-file.xml", "<?xml?>\r\n<!--  Vel.8.61  -->\r\n<A>\r\n<DataWytworzeniaJPK>"
+                             "2022-02-02T00:00:00</DataWytworzeniaJPK>\r\n</A>");
+    EXPECT_TRUE(f.Run("Ren\r\ntarget.xml\r\nnew file.xml\r\nRun\r\nprog\r\nWQA.exe\r\n1\r\n"));
+    EXPECT_FALSE(fs::exists("new-file.xml"));
+    EXPECT_FALSE(fs::exists("target-00.xml"));
+    EXPECT_TRUE(Has(ReadAll("target.xml"), "2022-02-02"));
+    EXPECT_TRUE(f.t.Shown("target.xml = new-file.xml"));
+    EXPECT_TRUE(f.t.Shown("new-file.xml -> target.xml"));
+}
+
+TEST(JpkReplace, DifferentContentKeepsTheTargetAsANumberedCopy) {
+    RequestFixture f;
+    WriteAll("target.xml", "<A>1</A>");
+    WriteAll("target-00.xml", "older");
+    WriteAll("new.xml", "<A>2</A>");
+    EXPECT_FALSE(f.Run("Ren\r\ntarget.xml\r\nnew.xml\r\n"));
+    EXPECT_EQ(ReadAll("target.xml"), "<A>2</A>");
+    EXPECT_EQ(ReadAll("target-00.xml"), "older");
+    EXPECT_EQ(ReadAll("target-01.xml"), "<A>1</A>");
+    EXPECT_FALSE(fs::exists("new.xml"));
+    // The first copy of a target takes -00.
+    WriteAll("other.xml", "<B>1</B>");
+    WriteAll("new.xml", "<B>2</B>");
+    f.Run("Ren\r\nother.xml\r\nnew.xml\r\n");
+    EXPECT_EQ(ReadAll("other-00.xml"), "<B>1</B>");
+    EXPECT_EQ(ReadAll("other.xml"), "<B>2</B>");
+}
+
+TEST(JpkReplace, NewNameLettersAreTurnedIntoCodePage1250) {
+    EXPECT_EQ(ConvertLetters("\xe6\xe5\x9e a\x9d"), "\xb9\xb3\xbf-a\xa3");
+    EXPECT_EQ(ConvertLetters("\xb9"), "\xd1");  // one pass: the result is not converted again
+    // A target that is the new file itself is left alone.
+    RequestFixture f;
+    WriteAll("same.xml", "<A/>");
+    f.Run("Ren\r\nsame.xml\r\nsame.xml\r\n");
+    EXPECT_EQ(ReadAll("same.xml"), "<A/>");
+}
+
+TEST(JpkReplace, UndeletableTargetIsGivenUpAfterABoundedTime) {
+    RequestFixture f;
+    fs::create_directories("target.xml/x");  // opens, reads as empty, cannot be deleted
+    WriteAll("new.xml", "");
+    EXPECT_FALSE(f.Run("Ren\r\ntarget.xml\r\nnew.xml\r\nRun\r\nprog\r\nWQA.exe\r\n1\r\n"));
+    EXPECT_TRUE(f.t.Shown("Nie zast\xb9piono \"target.xml\""));
+    EXPECT_TRUE(fs::exists("new.xml"));
+    EXPECT_GE(f.t.t.clock.sleptMs, kBusyRetryLimitMs);
+    EXPECT_TRUE(f.t.t.shell.ran.empty());
+}
+
+TEST(JpkRequestFile, EmptyFileStaysAndNothingRuns) {
+    RequestFixture f;
+    EXPECT_FALSE(f.Run(""));
+    EXPECT_TRUE(fs::exists("Wykon.to!"));
+    EXPECT_EQ(f.t.t.clock.sleptMs, 5 * kWaitMs);
+    fs::remove("Wykon.to!");
+    EXPECT_FALSE(RunRequestFile(f.t.program));
+}
+
+TEST(JpkRequestFile, UnknownLinesAreDroppedAndRunFindsItsProgram) {
+    RequestFixture f;
+    EXPECT_TRUE(f.Run("Xyz\r\n\r\nRun\r\nprog\r\nWQA.exe\r\n/y\r\n"));
+    EXPECT_EQ(ReadAll("prog/args.txt"), "/y");
+    EXPECT_FALSE(f.Run("Xyz\r\n\r\n\r\n\r\nRun\r\nprog\r\nWQA.exe\r\n/y\r\n"));  // three empty lines end it
+}
+
+TEST(JpkRequestFile, RunReportsMissingFolderAndProgramAndPrefersQa) {
+    RequestFixture f;
+    EXPECT_TRUE(f.Run("Run\r\nnowhere\r\nWQA.exe\r\n1\r\n"));
+    EXPECT_TRUE(f.t.Shown("Nie ma  nowhere"));
+    EXPECT_TRUE(f.Run("Run\r\nprog\r\nWQZ.exe\r\n1\r\n"));
+    EXPECT_TRUE(f.t.Shown("Nie ma  WQZ.exe"));
+    fs::create_directories("a/b");
+    fs::create_directories("!QA!");
+    WriteAll("!QA!/WQB.exe", "");
+    f.t.t.shell.onStart = nullptr;
+    EXPECT_TRUE(f.Run("Run\r\na\\b\r\nWQB.exe\r\n1\r\n"));
+    ASSERT_FALSE(f.t.t.shell.ran.empty());
+    EXPECT_EQ(f.t.t.shell.ran.back(), "..\\..\\!QA!\\WQB.exe 1 ");
+    EXPECT_EQ(fs::current_path(), f.dir.path());
+}
+
+TEST(JpkRequestFile, LongRequestKeepsThe199FirstLines) {
+    RequestFixture f;
+    std::string request = "Run\r\nprog\r\nWQA.exe\r\n/z\r\n";
+    for (int i = 0; i < 300; ++i) request += "K19 1\r\n";
+    EXPECT_TRUE(f.Run(request));
+    EXPECT_TRUE(f.t.Shown("Wykon.to!: ponad 199 wierszy, reszta pomini\xeata"));
+    EXPECT_EQ(ReadAll("prog/args.txt"), "/z");
+}
+
+TEST(JpkCommand, RunsARequestHeadlessAndRepeatsByteForByte) {
+    RequestFixture f;
+    WriteAll("JPK/JPK_VAT_2022-01_WQA-001_A.xml", Data("d_2022-01_A.xml"));
+    WriteAll("JPK/JPK_VAT_2022-01_WQA-001_B.xml", Data("d_2022-01_B.xml"));
+    std::string request = Data("d_2022-01_request.txt");
+    request = request.substr(0, request.find("Run\r\n"));
+    std::string outputs[2];
+    for (auto& output : outputs) {
+        WriteAll("Wykon.to!", request);
+        std::ostringstream out, err;
+        EXPECT_EQ(RunJpkCommand(f.t.program, {".", "--now", "2022-02-10T09:15:00"}, out, err), 0) << err.str();
+        EXPECT_TRUE(Has(out.str(), "\"JPK\\JPK_VAT_2022-01_WQA-001_B.xml\" bez zakup\xc3\xb3w\n"));
+        output = ReadAll("JPK/JPK_VAT_2022-01_WQA-001.XML");
+    }
+    EXPECT_EQ(outputs[0], outputs[1]);
+    EXPECT_EQ(outputs[0], Data("d_2022-01_expected.xml"));
+    std::ostringstream out, err;
+    EXPECT_EQ(RunJpkCommand(f.t.program, {"."}, out, err), 1);  // no request left
+    EXPECT_EQ(RunJpkCommand(f.t.program, {".", "--now", "yesterday"}, out, err), 2);
+}
+
+}  // namespace
+}  // namespace vel::jpk
