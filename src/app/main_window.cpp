@@ -13,6 +13,7 @@
 #include "platform/shell.h"
 #include "spool/printers.h"
 
+#include <filesystem>
 #include <random>
 #include <sstream>
 
@@ -28,6 +29,11 @@ constexpr const char* kWeekdays[7] = {"Nie", "Pon", "Wto", "\x8c" "ro", "Czw", "
 std::string WithTrailingBackslash(std::string s) {
     if (!s.empty() && s.back() != '\\') s += '\\';
     return s;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(NativePath(a), NativePath(b), ec) && !ec;
 }
 
 // True when the first occurrence of `suffix` in `s` ends at its last character.
@@ -90,7 +96,11 @@ void MainWindow::ZeCreat(const Arguments& args) {
     dragging_ = false;
 
     for (const char* pattern : {"##-???.*", "!!-???.*", "Par*.xml", "*.to!"}) {
-        for (const std::string& name : FindFiles(pattern)) DeleteFile(name);
+        for (const std::string& name : FindFiles(pattern)) {
+            // The file named for this one-shot run is the job, not a leftover.
+            if (!args.oneShot.empty() && SameFile(name, args.oneShot)) continue;
+            DeleteFile(name);
+        }
     }
 
     s.workPrefix = WithTrailingBackslash(args.workPrefix);
@@ -177,17 +187,24 @@ void MainWindow::runOneShot() {
     if (s.oneShotFile.empty()) return;
     // The test is on the upper-cased argument; the file is opened by the name
     // as given, since this file system tells case apart.
-    if (EndsAtFirstOccurrence(s.oneShotFile, ".PCL")) {
+    const bool pcl = EndsAtFirstOccurrence(s.oneShotFile, ".PCL");
+    const bool xml = EndsAtFirstOccurrence(s.oneShotFile, ".XML");
+    if (!pcl && !xml) return;
+    // The one-shot job ends the program whatever happens to it: a job that
+    // fails would otherwise be tried again on every tick, for ever.
+    struct End {
+        MainWindow& w;
+        ~End() {
+            w.releaseLock();
+            w.closeWindow();
+        }
+    } end{*this};
+    if (pcl) {
         view_.setClockText("Druk PCL");
         if (program_.jobs.printPclJob) program_.jobs.printPclJob(program_, oneShotPath_, false);
-        releaseLock();
-        closeWindow();
-    }
-    if (EndsAtFirstOccurrence(s.oneShotFile, ".XML")) {
+    } else {
         view_.setClockText("Druk XML");
         if (program_.jobs.processReceipt) program_.jobs.processReceipt(program_, oneShotPath_);
-        releaseLock();
-        closeWindow();
     }
 }
 
