@@ -25,7 +25,7 @@ done
 if [ -e "##-DEM.PCL" ]; then
     echo "The job was not printed within 30 seconds; see $demo/Vel.err" >&2
 else
-    pdf=$(ls -t "$VEL_PDF_DIR"/*.pdf 2>/dev/null | head -n 1 || true)
+    pdf=$(ls -t "$VEL_PDF_DIR"/*.[pP][dD][fF] 2>/dev/null | head -n 1 || true)
     if [ -n "$pdf" ]; then
         echo "Printed to the built-in PDF printer: $pdf"
     else

@@ -1,7 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test.
+# Installs what is missing, builds, fuzzes the parsers of outside input for a
+# while (the PCL jobs for 60 s, the others for 20 s each; VEL_SKIP_FUZZ=1 skips
+# this), then runs every test. The test summary is the last thing printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
+fuzz=0
+if [ "${VEL_SKIP_FUZZ:-0}" != 1 ]; then
+    bash scripts/fuzz.sh 60 20 || fuzz=1
+fi
 cd build
 ctest --output-on-failure -j2 --timeout 600
+if [ "$fuzz" != 0 ]; then
+    echo "A fuzz target found a fault: see the output above" >&2
+    exit 1
+fi

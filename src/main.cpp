@@ -4,6 +4,7 @@
 #include "app/web_addresses.h"
 #include "app/wiring.h"
 #include "common/program.h"
+#include "ksef/ksef.h"
 #include "ksef/ksef_view.h"
 #include "platform/qt/qt_app.h"
 #include "platform/qt/qt_chart_window.h"
@@ -14,6 +15,7 @@
 #include "platform/qt/qt_services.h"
 #include "platform/qt/qt_spreadsheet.h"
 #include "platform/services.h"
+#include "rates/charts.h"
 
 #include <QApplication>
 
@@ -56,6 +58,8 @@ int main(int argc, char** argv) {
     services.ksefView = ksefWindow.get();
 
     Program program(services, app::RealJobs());
+    rates::AttachChartWindow(program);
+    ksef::ConnectKsefWindow(program);
     app::MainWindow window(program, view);
     view.setWindow(&window);
     view.setMakerHint(app::kMakerPanelHint);

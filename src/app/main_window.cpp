@@ -13,7 +13,7 @@
 #include "platform/shell.h"
 #include "spool/printers.h"
 
-#include <iostream>
+#include <filesystem>
 #include <random>
 #include <sstream>
 
@@ -29,6 +29,11 @@ constexpr const char* kWeekdays[7] = {"Nie", "Pon", "Wto", "\x8c" "ro", "Czw", "
 std::string WithTrailingBackslash(std::string s) {
     if (!s.empty() && s.back() != '\\') s += '\\';
     return s;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(NativePath(a), NativePath(b), ec) && !ec;
 }
 
 // True when the first occurrence of `suffix` in `s` ends at its last character.
@@ -64,10 +69,16 @@ void MainWindow::Guard(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& error) {
-        // What the framework's error box would say; the program goes on.
+        // What the framework's error box would say (without a display the
+        // view writes it to stderr), and a line in the trace; the program
+        // goes on.
         const std::string text = error.what();
-        std::cerr << "vel: " << text << '\n';
         view_.showError(text);
+        try {
+            AppendFile("Vel.err", " ! " + text + "\r\n");
+        } catch (const IoError&) {
+            // The trace itself cannot be written: the error was shown already.
+        }
     }
 }
 
@@ -85,7 +96,11 @@ void MainWindow::ZeCreat(const Arguments& args) {
     dragging_ = false;
 
     for (const char* pattern : {"##-???.*", "!!-???.*", "Par*.xml", "*.to!"}) {
-        for (const std::string& name : FindFiles(pattern)) DeleteFile(name);
+        for (const std::string& name : FindFiles(pattern)) {
+            // The file named for this one-shot run is the job, not a leftover.
+            if (!args.oneShot.empty() && SameFile(name, args.oneShot)) continue;
+            DeleteFile(name);
+        }
     }
 
     s.workPrefix = WithTrailingBackslash(args.workPrefix);
@@ -172,17 +187,24 @@ void MainWindow::runOneShot() {
     if (s.oneShotFile.empty()) return;
     // The test is on the upper-cased argument; the file is opened by the name
     // as given, since this file system tells case apart.
-    if (EndsAtFirstOccurrence(s.oneShotFile, ".PCL")) {
+    const bool pcl = EndsAtFirstOccurrence(s.oneShotFile, ".PCL");
+    const bool xml = EndsAtFirstOccurrence(s.oneShotFile, ".XML");
+    if (!pcl && !xml) return;
+    // The one-shot job ends the program whatever happens to it: a job that
+    // fails would otherwise be tried again on every tick, for ever.
+    struct End {
+        MainWindow& w;
+        ~End() {
+            w.releaseLock();
+            w.closeWindow();
+        }
+    } end{*this};
+    if (pcl) {
         view_.setClockText("Druk PCL");
         if (program_.jobs.printPclJob) program_.jobs.printPclJob(program_, oneShotPath_, false);
-        releaseLock();
-        closeWindow();
-    }
-    if (EndsAtFirstOccurrence(s.oneShotFile, ".XML")) {
+    } else {
         view_.setClockText("Druk XML");
         if (program_.jobs.processReceipt) program_.jobs.processReceipt(program_, oneShotPath_);
-        releaseLock();
-        closeWindow();
     }
 }
 

@@ -50,6 +50,22 @@ std::uint16_t PrinterDpi(platform::Printer& printer) {
     return RoundUpDpi(static_cast<std::uint16_t>(std::clamp<long long>(dots, 0, 65535)));
 }
 
+std::optional<int> ParseWholeNumber(std::string_view text) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i == text.size()) return std::nullopt;
+    long long value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+        if (value > 2147483648LL) return std::nullopt;
+    }
+    if (negative) value = -value;
+    if (value > 2147483647LL) return std::nullopt;
+    return static_cast<int>(value);
+}
+
 std::string UpperAscii(std::string s) {
     for (char& c : s) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');

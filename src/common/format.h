@@ -2,6 +2,7 @@
 // Number and text formatting independent of the desktop locale.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,10 @@ long long RoundHalfEven(double x);
 std::uint16_t RoundUpDpi(std::uint16_t n);
 // Resolution class of the current printer from its page width over an A4 width.
 std::uint16_t PrinterDpi(platform::Printer& printer);
+
+// A whole decimal number, optionally signed, and nothing else around it;
+// nothing for any other text or a value beyond 32 bits.
+std::optional<int> ParseWholeNumber(std::string_view text);
 
 std::string UpperAscii(std::string s);
 std::string LowerAscii(std::string s);

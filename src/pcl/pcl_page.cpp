@@ -1,5 +1,6 @@
 #include "pcl/pcl_render.h"
 
+#include "common/format.h"
 #include "common/io.h"
 #include "common/program.h"
 #include "platform/canvas.h"
@@ -24,20 +25,6 @@ const platform::Font& CurrentFont(PclJobState& s) {
     font.italic = s.Italic;
     font.color = platform::kBlack;
     return font;
-}
-
-// A whole decimal integer, optionally signed; nothing else.
-std::optional<int> ParseSettingValue(const std::string& text) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    if (i == text.size()) return std::nullopt;
-    int value = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return std::nullopt;
-        value = value * 10 + (text[i] - '0');
-    }
-    return negative ? -value : value;
 }
 
 // Appends one traced character to "Raport-T.{-}", which is only written when
@@ -75,7 +62,7 @@ void LoadPageSettings(PclJobState& s) {
         pos = end + 1;
         if (line.size() < 5) continue;
         const std::string key = line.substr(0, 5);
-        const std::optional<int> value = ParseSettingValue(line.substr(5, 4));
+        const std::optional<int> value = ParseWholeNumber(line.substr(5, 4));
         if (!value) continue;
         // FONT= and FoNa= are accepted for the sibling programs' sake; the
         // renderer always prints in its own font.

@@ -1,5 +1,7 @@
 #include "pcl/pcl_title.h"
 
+#include "common/format.h"
+
 #include "common/program.h"
 #include "common/status.h"
 #include "platform/clipboard.h"
@@ -79,23 +81,10 @@ void TagRule(PclJobState& s) {
     }
 }
 
-std::optional<int> WholeNumber(const std::string& text) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    if (i == text.size()) return std::nullopt;
-    int value = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return std::nullopt;
-        value = value * 10 + (text[i] - '0');
-    }
-    return negative ? -value : value;
-}
-
 // A period from the first to the last day of one month becomes "YYYY-MM".
 // February always ends on the 28th here.
 void MonthEndRule(std::string& s) {
-    const int month = WholeNumber(Sub(s, 3, 2)).value_or(0);
+    const int month = ParseWholeNumber(Sub(s, 3, 2)).value_or(0);
     std::string day = "30";
     switch (month) {
         case 1: case 3: case 5: case 7: case 8: case 10: case 12: day = "31"; break;

@@ -260,6 +260,16 @@ TEST(Tick, OneShotReceiptIsProcessedAfterTheDispatcherHadItsTurn) {
     EXPECT_TRUE(h.window.ended());
 }
 
+TEST(Tick, OneShotThatFailsStillEndsTheProgram) {
+    ScopedTempDir dir;
+    Harness h;
+    h.program.jobs.processReceipt = [&](Program&, const std::string& name) { throw IoError(name, "cannot read"); };
+    h.start({"Par9.xml", "", ""});
+    EXPECT_THROW(h.tick(), IoError);
+    EXPECT_TRUE(h.window.ended());
+    EXPECT_FALSE(FileExists("Wrk.{-}"));
+}
+
 TEST(Startup, DeletesLeftoverJobsAndReadsTheDownloadFolder) {
     ScopedTempDir dir;
     for (const char* name : {"##-A01.PCL", "!!-B02.LBL", "Par7.xml", "Wykon.to!", "keep.txt", "##-LONG1.PCL"}) {
@@ -279,6 +289,19 @@ TEST(Startup, DeletesLeftoverJobsAndReadsTheDownloadFolder) {
     EXPECT_EQ(h.view.caption, "Vel.8.61 Mirva-Soft Lenno ");
     EXPECT_GE(h.program.state.printTitleCounter, 100);
     EXPECT_LE(h.program.state.printTitleCounter, 499);
+}
+
+TEST(Startup, TheOneShotFileIsNotDeletedAsALeftover) {
+    ScopedTempDir dir;
+    test::WriteAll("Par0001.xml", "<receipt/>");
+    test::WriteAll("Par0002.xml", "<old/>");
+    Harness h;
+    std::string processed;
+    h.program.jobs.processReceipt = [&](Program&, const std::string& name) { processed = test::ReadAll(name); };
+    h.start({"Par0001.xml", "", ""});
+    EXPECT_FALSE(FileExists("Par0002.xml"));
+    h.tick();
+    EXPECT_EQ(processed, "<receipt/>");
 }
 
 TEST(Startup, SecondInstanceOnTheSameFolderGoesToStandby) {

@@ -37,6 +37,18 @@ TEST(SmallText, FirstCharOrSpaceAndTwoDigits) {
     EXPECT_EQ(TwoDigits(99), "99");
 }
 
+TEST(ParseWholeNumber, TakesASignedDecimalAndNothingElse) {
+    EXPECT_EQ(ParseWholeNumber("42"), 42);
+    EXPECT_EQ(ParseWholeNumber("-7"), -7);
+    EXPECT_EQ(ParseWholeNumber("+0012"), 12);
+    EXPECT_EQ(ParseWholeNumber("-2147483648"), -2147483648LL);
+    EXPECT_EQ(ParseWholeNumber("2147483648"), std::nullopt);
+    EXPECT_EQ(ParseWholeNumber(""), std::nullopt);
+    EXPECT_EQ(ParseWholeNumber("-"), std::nullopt);
+    EXPECT_EQ(ParseWholeNumber(" 5"), std::nullopt);
+    EXPECT_EQ(ParseWholeNumber("5x"), std::nullopt);
+}
+
 TEST(RoundHalfEven, TiesGoToTheEvenNeighbour) {
     EXPECT_EQ(RoundHalfEven(0.5), 0);
     EXPECT_EQ(RoundHalfEven(1.5), 2);

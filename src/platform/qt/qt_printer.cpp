@@ -323,6 +323,9 @@ void QtPrinter::endDoc() {
             QFile::remove(temp);
             throw IoError(out.toStdString(), "cannot write the PDF file");
         }
+        // The temporary file was private; the finished document is for anyone to read.
+        QFile::setPermissions(out, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                       QFileDevice::ReadOther);
         return;
     }
 
