@@ -24,7 +24,7 @@ int RunJobCommand(Program& program, const std::vector<std::string>& args, std::o
     if (args.empty() || !kCommands.count(args.front())) {
         err << "usage: vel-job KIND ARGS...\n"
                "  print JOBFILE [--printer NAME | --pdf OUT.pdf]\n"
-               "  label JOBFILE [--printer NAME | --pdf OUT.pdf]\n"
+               "  label JOBFILE [--printer NAME | --pdf OUT.pdf] [--layout clp6|general]\n"
                "  receipt PARFILE [--driver-dir DIR]\n"
                "  rates ARCHIVE.csv [--dir DIR]\n"
                "  request [DIR] [--now YYYY-MM-DDTHH:MM:SS]\n";

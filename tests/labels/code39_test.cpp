@@ -56,7 +56,9 @@ TEST(Code39, TableHoldsEveryCharacterOnceWithItsCheckValue) {
         SCOPED_TRACE(std::string("entry '") + e.ch + "'");
         EXPECT_TRUE(seen.insert(e.ch).second);
         EXPECT_EQ(Code39Index(e.ch), static_cast<int>(&e - table.data()));
-        if (e.ch != '*') EXPECT_EQ(e.check, static_cast<int>(order.find(e.ch)));
+        if (e.ch != '*') {
+            EXPECT_EQ(e.check, static_cast<int>(order.find(e.ch)));
+        }
         // Nine elements, bars and spaces alternating from a bar, three of them wide.
         const std::string el = e.elements;
         ASSERT_EQ(el.size(), 9u);
