@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <sys/resource.h>
@@ -144,4 +145,15 @@ void BM_PclJobToNullCanvas(benchmark::State& state) {
 
 BENCHMARK(BM_PclJobToNullCanvas)->Arg(1000)->Arg(2000)->Arg(4000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-BENCHMARK_MAIN();
+// `pcl_bench --write-job FILE PAGES` only writes the report, for timing the
+// real printer path with vel-job (bench/run-pcl-pdf.sh).
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--write-job") {
+        WriteReport(argv[2], std::atoi(argv[3]));
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -20,6 +20,8 @@
 #include <QProcess>
 #include <QTemporaryFile>
 
+#include <array>
+
 #include <cups/cups.h>
 #include <dlfcn.h>
 
@@ -97,25 +99,33 @@ Setup CupsSetup(const QString& qtName) {
 
 class QtCanvas final : public Canvas {
 public:
-    void setDevice(QPaintDevice* measure) { measure_ = measure; }
-    void attach(QPainter* painter) { painter_ = painter; }
+    void setDevice(QPaintDevice* measure) {
+        measure_ = measure;
+        fonts_.clear();
+    }
+    void attach(QPainter* painter) {
+        painter_ = painter;
+        fonts_.clear();
+        current_ = nullptr;
+    }
 
     int textWidth(const Font& font, std::string_view text) override {
-        return static_cast<int>(std::lround(metrics(font).horizontalAdvance(ToQt(text))));
+        return static_cast<int>(std::lround(entry(font).width(text)));
     }
-    int textHeight(const Font& font, std::string_view text) override {
-        return static_cast<int>(std::lround(metrics(font).height()));
+    int textHeight(const Font& font, std::string_view) override {
+        return static_cast<int>(std::lround(entry(font).metrics.height()));
     }
     void drawText(Point at, std::string_view text, const Font& font) override {
         if (!painter_) return;
-        const QString s = ToQt(text);
-        const QFont f = toQFont(font);
-        const QFontMetricsF fm(f, painter_->device());
-        painter_->fillRect(QRectF(at.x, at.y, fm.horizontalAdvance(s), fm.height()), Qt::white);
-        painter_->setFont(f);
+        FontEntry& e = entry(font);
+        painter_->fillRect(QRectF(at.x, at.y, e.width(text), e.metrics.height()), Qt::white);
+        if (current_ != &e) {
+            painter_->setFont(e.qfont);
+            current_ = &e;
+        }
         painter_->setPen(ToQColor(font.color));
         painter_->setBackgroundMode(Qt::TransparentMode);
-        painter_->drawText(QPointF(at.x, at.y + fm.ascent()), s);
+        painter_->drawText(QPointF(at.x, at.y + e.metrics.ascent()), ToQt(text));
     }
     void drawLine(Point from, Point to, const Pen& pen) override {
         if (!painter_) return;
@@ -141,6 +151,25 @@ public:
     }
 
 private:
+    // A font as the device sees it, with the widths of single bytes kept:
+    // a report draws and measures one character at a time.
+    struct FontEntry {
+        FontEntry(const Font& f, QPaintDevice* device)
+            : key(f), qfont(toQFont(f)), metrics(qfont, device) {
+            byteWidths.fill(-1);
+        }
+        double width(std::string_view text) {
+            if (text.size() != 1) return metrics.horizontalAdvance(ToQt(text));
+            double& w = byteWidths[static_cast<unsigned char>(text[0])];
+            if (w < 0) w = metrics.horizontalAdvance(ToQt(text));
+            return w;
+        }
+        Font key;
+        QFont qfont;
+        QFontMetricsF metrics;
+        std::array<double, 256> byteWidths;
+    };
+
     static QFont toQFont(const Font& font) {
         QFont f(ToQt(font.name));
         f.setPointSizeF(font.sizePt > 0 ? font.sizePt : 1);
@@ -162,14 +191,24 @@ private:
         return poly;
     }
     // Fonts are measured on the printer's own device so that widths match
-    // what is drawn at the printer's resolution.
-    QFontMetricsF metrics(const Font& font) const {
+    // what is drawn at the printer's resolution. Colour does not change the
+    // measurements, so one entry serves every colour of a font.
+    FontEntry& entry(const Font& font) {
+        for (auto& e : fonts_) {
+            if (e->key.name == font.name && e->key.sizePt == font.sizePt && e->key.bold == font.bold &&
+                e->key.italic == font.italic)
+                return *e;
+        }
         QPaintDevice* device = painter_ ? painter_->device() : measure_;
-        return QFontMetricsF(toQFont(font), device);
+        if (fonts_.size() >= 64) fonts_.clear(), current_ = nullptr;
+        fonts_.push_back(std::make_unique<FontEntry>(font, device));
+        return *fonts_.back();
     }
 
     QPainter* painter_ = nullptr;
     QPaintDevice* measure_ = nullptr;
+    std::vector<std::unique_ptr<FontEntry>> fonts_;
+    const FontEntry* current_ = nullptr;  // the font the painter holds
 };
 
 }  // namespace
