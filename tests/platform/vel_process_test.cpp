@@ -181,6 +181,31 @@ TEST_F(VelProgram, OneShotPclJobIsPrintedAndTheProgramEnds) {
     EXPECT_TRUE(fs::exists(dir.path() / "ONCE.PCL"));  // a one-shot file is not deleted
 }
 
+TEST_F(VelProgram, JobDroppedIntoTheRunningProgramPrintsPolishTextInsideAFrame) {
+    VelProcess vel(dir.path(), {}, pdfDir);
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(lock); }, std::chrono::seconds(10))) << vel.errors();
+    // Code page 852: "Zażółć gęślą jaźń" and "Łódź" inside a single-line frame.
+    const std::string job =
+        "  Zestawienie Nr 7/12/2026\r\n  za grudzie\xe4\r\n"
+        "  \xda\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xbf\r\n"
+        "  \xb3Za\xbe\xa2\x88\x86 g\xa9\x98l\xa5 ja\xab\xe4 \xb3\r\n"
+        "  \xb3\x9d\xa2" "d\xab               \xb3\r\n"
+        "  \xc0\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xc4\xd9\r\n";
+    WriteAll(dir.path() / "##-P01.PCL", job);
+    ASSERT_TRUE(WaitFor([&] { return !fs::exists(dir.path() / "##-P01.PCL"); }, std::chrono::seconds(10)))
+        << vel.errors();
+    EXPECT_FALSE(fs::exists(dir.path() / "Min.{-}"));
+    ASSERT_TRUE(WaitFor([&] { return Names(pdfDir).size() == 1; }, std::chrono::seconds(5)));
+    const std::string text = PdfText((pdfDir / Names(pdfDir)[0]).string());
+    const auto first = text.find("Za\u017c\u00f3\u0142\u0107 g\u0119\u015bl\u0105 ja\u017a\u0144");
+    const auto second = text.find("\u0141\u00f3d\u017a");
+    EXPECT_NE(first, std::string::npos) << text;
+    EXPECT_NE(second, std::string::npos) << text;
+    EXPECT_LT(first, second);
+    vel.signal(SIGTERM);
+    EXPECT_TRUE(vel.waitExit(std::chrono::seconds(10)));
+}
+
 TEST_F(VelProgram, UnwritableWorkFolderMeansStandby) {
     // /proc takes no new files, whoever runs the test (root included).
     const auto started = Clock::now();
