@@ -18,6 +18,8 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QGlyphRun>
+#include <QRawFont>
 #include <QTemporaryFile>
 
 #include <array>
@@ -103,10 +105,12 @@ public:
         measure_ = measure;
         fonts_.clear();
     }
+    // A new painter, or none: characters still kept belong to the document
+    // that ends, and are drawn (flush) or dropped by the caller before this.
     void attach(QPainter* painter) {
+        run_ = Run{};
         painter_ = painter;
         fonts_.clear();
-        current_ = nullptr;
     }
 
     int textWidth(const Font& font, std::string_view text) override {
@@ -115,30 +119,73 @@ public:
     int textHeight(const Font& font, std::string_view) override {
         return static_cast<int>(std::lround(entry(font).metrics.height()));
     }
+    // A report draws one character at a time, thousands a page. Characters
+    // that follow each other on a line, in one font and colour, are kept and
+    // drawn together: their white boxes in one fill, their glyphs in one run.
+    // A character whose box would reach back over the run's last glyph, and
+    // every other drawing, first draws what is kept, so the page shows the
+    // same as drawing each character at once.
     void drawText(Point at, std::string_view text, const Font& font) override {
         if (!painter_) return;
         FontEntry& e = entry(font);
-        painter_->fillRect(QRectF(at.x, at.y, e.width(text), e.metrics.height()), Qt::white);
-        if (current_ != &e) {
+        const double width = e.width(text);
+        if (text.size() != 1 || e.raw.isValid() == false) {
+            flush();
+            painter_->fillRect(QRectF(at.x, at.y, width, e.metrics.height()), Qt::white);
             painter_->setFont(e.qfont);
-            current_ = &e;
+            painter_->setPen(ToQColor(font.color));
+            painter_->setBackgroundMode(Qt::TransparentMode);
+            painter_->drawText(QPointF(at.x, at.y + e.metrics.ascent()), ToQt(text));
+            return;
         }
-        painter_->setPen(ToQColor(font.color));
-        painter_->setBackgroundMode(Qt::TransparentMode);
-        painter_->drawText(QPointF(at.x, at.y + e.metrics.ascent()), ToQt(text));
+        if (!run_.boxes.isEmpty() && (run_.font != &e || run_.color != font.color || run_.y != at.y ||
+                                      at.x < run_.right || run_.boxes.size() >= 1024))
+            flush();
+        run_.font = &e;
+        run_.color = font.color;
+        run_.y = at.y;
+        run_.right = at.x + width;
+        run_.boxes.append(QRectF(at.x, at.y, width, e.metrics.height()));
+        const quint32 glyph = e.glyph(static_cast<unsigned char>(text[0]));
+        if (glyph != 0) {
+            run_.glyphs.append(glyph);
+            run_.positions.append(QPointF(at.x, at.y + e.metrics.ascent()));
+        }
+    }
+    // Draws the characters kept so far.
+    void flush() {
+        if (run_.boxes.isEmpty()) return;
+        if (painter_) {
+            painter_->setPen(Qt::NoPen);
+            painter_->setBrush(Qt::white);
+            painter_->drawRects(run_.boxes);
+            painter_->setBrush(Qt::NoBrush);
+            if (!run_.glyphs.isEmpty()) {
+                QGlyphRun glyphs;
+                glyphs.setRawFont(run_.font->raw);
+                glyphs.setGlyphIndexes(run_.glyphs);
+                glyphs.setPositions(run_.positions);
+                painter_->setPen(ToQColor(run_.color));
+                painter_->drawGlyphRun(QPointF(0, 0), glyphs);
+            }
+        }
+        run_ = Run{};
     }
     void drawLine(Point from, Point to, const Pen& pen) override {
         if (!painter_) return;
+        flush();
         painter_->setPen(toQPen(pen));
         painter_->drawLine(from.x, from.y, to.x, to.y);
     }
     void drawPolyline(const std::vector<Point>& points, const Pen& pen) override {
         if (!painter_) return;
+        flush();
         painter_->setPen(toQPen(pen));
         painter_->drawPolyline(toPolygon(points));
     }
     void drawPolygon(const std::vector<Point>& points, Color fill, const Pen& pen) override {
         if (!painter_) return;
+        flush();
         painter_->setPen(toQPen(pen));
         painter_->setBrush(ToQColor(fill));
         painter_->drawPolygon(toPolygon(points));
@@ -146,6 +193,7 @@ public:
     }
     void fillRect(Point topLeft, Point bottomRight, Color fill) override {
         if (!painter_) return;
+        flush();
         painter_->fillRect(QRect(QPoint(topLeft.x, topLeft.y), QPoint(bottomRight.x - 1, bottomRight.y - 1)),
                            ToQColor(fill));
     }
@@ -155,9 +203,21 @@ private:
     // a report draws and measures one character at a time.
     struct FontEntry {
         FontEntry(const Font& f, QPaintDevice* device)
-            : key(f), qfont(toQFont(f)), metrics(qfont, device) {
+            : key(f), qfont(toQFont(f)), metrics(qfont, device), raw(QRawFont::fromFont(qfont)) {
             byteWidths.fill(-1);
+            byteGlyphs.fill(kUnknown);
+            // The glyphs are drawn at the size the device gives the font.
+            if (raw.isValid() && device) raw.setPixelSize(qfont.pointSizeF() * device->logicalDpiY() / 72.0);
         }
+        quint32 glyph(unsigned char byte) {
+            quint32& g = byteGlyphs[byte];
+            if (g == kUnknown) {
+                const QList<quint32> found = raw.glyphIndexesForString(ToQt(std::string(1, static_cast<char>(byte))));
+                g = found.size() == 1 ? found[0] : 0;
+            }
+            return g;
+        }
+        static constexpr quint32 kUnknown = 0xFFFFFFFF;
         double width(std::string_view text) {
             if (text.size() != 1) return metrics.horizontalAdvance(ToQt(text));
             double& w = byteWidths[static_cast<unsigned char>(text[0])];
@@ -168,6 +228,18 @@ private:
         QFont qfont;
         QFontMetricsF metrics;
         std::array<double, 256> byteWidths;
+        QRawFont raw;
+        std::array<quint32, 256> byteGlyphs;
+    };
+
+    struct Run {
+        const FontEntry* font = nullptr;
+        Color color = kBlack;
+        int y = 0;
+        double right = 0;  // where the last box ends
+        QList<QRectF> boxes;
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
     };
 
     static QFont toQFont(const Font& font) {
@@ -200,7 +272,10 @@ private:
                 return *e;
         }
         QPaintDevice* device = painter_ ? painter_->device() : measure_;
-        if (fonts_.size() >= 64) fonts_.clear(), current_ = nullptr;
+        if (fonts_.size() >= 64) {
+            flush();  // the run may use an entry about to go
+            fonts_.clear();
+        }
         fonts_.push_back(std::make_unique<FontEntry>(font, device));
         return *fonts_.back();
     }
@@ -208,7 +283,7 @@ private:
     QPainter* painter_ = nullptr;
     QPaintDevice* measure_ = nullptr;
     std::vector<std::unique_ptr<FontEntry>> fonts_;
-    const FontEntry* current_ = nullptr;  // the font the painter holds
+    Run run_;
 };
 
 }  // namespace
@@ -329,11 +404,13 @@ void QtPrinter::beginDoc(const std::string& title) {
 
 void QtPrinter::newPage() {
     if (!impl_->doc) throw IoError(impl_->current, "no document is being printed");
+    impl_->canvas.flush();
     if (!impl_->doc->newPage()) throw IoError(impl_->current, "cannot start a new page");
 }
 
 void QtPrinter::endDoc() {
     if (!impl_->doc) throw IoError(impl_->current, "no document is being printed");
+    impl_->canvas.flush();
     impl_->canvas.attach(nullptr);
     const bool written = impl_->painter->end();
     impl_->painter.reset();
