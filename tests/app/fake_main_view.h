@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/main_view.h"
+#include "app/main_window.h"
+#include "common/program.h"
 #include "platform/fake/fake_platform.h"
 
 #include <string>
@@ -64,6 +66,26 @@ public:
         int selected = -1;
     };
     List lists[3];
+};
+
+// The program with a fake window whose status line is the window's label.
+struct MainWindowHarness {
+    platform::FakePrinter printer;
+    platform::FakeClipboard clipboard;
+    platform::FakeShell shell;
+    platform::FakeClock clock;
+    platform::FakeEventPump events;
+    FakeMainView view;
+    platform::FakeSpreadsheet spreadsheet;
+    Program program{Services{printer, clipboard, shell, clock, events, view, spreadsheet}, Jobs{}};
+    app::MainWindow window{program, view};
+
+    void start(app::Arguments args = {}) { window.ZeCreat(args); }
+    // One second later, one tick.
+    void tick() {
+        clock.advanceSeconds(1);
+        window.TiTimer();
+    }
 };
 
 }  // namespace vel::test

@@ -14,24 +14,7 @@ namespace {
 using test::FakeMainView;
 using test::ScopedTempDir;
 
-// The program with a fake window whose status line is the window's label.
-struct Harness {
-    platform::FakePrinter printer;
-    platform::FakeClipboard clipboard;
-    platform::FakeShell shell;
-    platform::FakeClock clock;
-    platform::FakeEventPump events;
-    FakeMainView view;
-    platform::FakeSpreadsheet spreadsheet;
-    Program program{Services{printer, clipboard, shell, clock, events, view, spreadsheet}, Jobs{}};
-    MainWindow window{program, view};
-
-    void start(Arguments args = {}) { window.ZeCreat(args); }
-    void tick() {
-        clock.advanceSeconds(1);
-        window.TiTimer();
-    }
-};
+using Harness = test::MainWindowHarness;
 
 TEST(Tick, StatusMessageGivesWayToTheMakerLineAfter14Ticks) {
     ScopedTempDir dir;

@@ -11,17 +11,7 @@ namespace {
 using test::FakeMainView;
 using test::ScopedTempDir;
 
-struct Harness {
-    platform::FakePrinter printer;
-    platform::FakeClipboard clipboard;
-    platform::FakeShell shell;
-    platform::FakeClock clock;
-    platform::FakeEventPump events;
-    FakeMainView view;
-    platform::FakeSpreadsheet spreadsheet;
-    Program program{Services{printer, clipboard, shell, clock, events, view, spreadsheet}, Jobs{}};
-    MainWindow window{program, view};
-};
+using Harness = test::MainWindowHarness;
 
 TEST(ClockRightClick, SnapsToTheEdgesSavesThePositionAndQuits) {
     struct Case {
