@@ -6,14 +6,21 @@ cd "$(dirname "$0")/.."
 long=${1:-60}
 short=${2:-20}
 status=0
+logs=build/fuzz-logs
+mkdir -p "$logs"
 shopt -s nullglob
+# Each run's full output goes to build/fuzz-logs/NAME.log; the summary (or,
+# after a finding, the end of the log with the crash report) is shown here.
 for run in fuzz/*_run.sh; do
     name=$(basename "$run" _run.sh)
     secs=$short
     [ "$name" = pcl ] && secs=$long
     echo "== fuzz $name for ${secs}s"
-    if ! bash "$run" "$secs"; then
-        echo "fuzz $name: FAILED" >&2
+    if bash "$run" "$secs" > "$logs/$name.log" 2>&1; then
+        grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' "$logs/$name.log" || tail -n 3 "$logs/$name.log"
+    else
+        tail -n 60 "$logs/$name.log"
+        echo "fuzz $name: FAILED (whole output in $logs/$name.log)" >&2
         status=1
     fi
 done
