@@ -6,6 +6,8 @@
 #include "labels/label_layout.h"
 #include "platform/canvas.h"
 
+#include "null_canvas.h"
+
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -23,19 +25,6 @@ std::string Job(int records) {
     return job;
 }
 
-class MeasuringCanvas : public platform::Canvas {
-public:
-    int textWidth(const platform::Font& font, std::string_view text) override {
-        return static_cast<int>(text.size()) * (font.sizePt * 600 * 6 / 720);
-    }
-    int textHeight(const platform::Font& font, std::string_view) override { return font.sizePt * 600 / 72; }
-    void drawText(platform::Point, std::string_view, const platform::Font&) override {}
-    void drawLine(platform::Point, platform::Point, const platform::Pen&) override {}
-    void drawPolyline(const std::vector<platform::Point>&, const platform::Pen&) override {}
-    void drawPolygon(const std::vector<platform::Point>&, platform::Color, const platform::Pen&) override {}
-    void fillRect(platform::Point, platform::Point, platform::Color) override { ++bars; }
-    long long bars = 0;
-};
 
 void BM_ParseJob(benchmark::State& state) {
     const std::string job = Job(static_cast<int>(state.range(0)));
@@ -56,7 +45,7 @@ BENCHMARK(BM_ParseJob)->Arg(1000)->Arg(10000);
 
 void BM_LayOutStickers(benchmark::State& state) {
     const std::string job = Job(static_cast<int>(state.range(0)));
-    MeasuringCanvas canvas;
+    bench::NullCanvas canvas;
     for (auto _ : state) {
         labels::LineReader lines(job);
         std::string line;
@@ -68,7 +57,7 @@ void BM_LayOutStickers(benchmark::State& state) {
             labels::DrawSticker(canvas, frame, r.field[1], r.field[2], r.field[3]);
         }
     }
-    benchmark::DoNotOptimize(canvas.bars);
+    benchmark::DoNotOptimize(canvas.fills);
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_LayOutStickers)->Arg(1000)->Arg(10000);

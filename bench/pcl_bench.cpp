@@ -11,6 +11,8 @@
 #include "pcl/pcl_job.h"
 #include "platform/fake/fake_platform.h"
 
+#include "null_canvas.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -24,18 +26,6 @@ namespace {
 
 using namespace vel;
 
-class NullCanvas : public platform::Canvas {
-public:
-    int textWidth(const platform::Font& font, std::string_view text) override {
-        return static_cast<int>(text.size()) * (font.sizePt * 600 * 6 / 720);
-    }
-    int textHeight(const platform::Font& font, std::string_view) override { return font.sizePt * 600 / 72; }
-    void drawText(platform::Point, std::string_view, const platform::Font&) override {}
-    void drawLine(platform::Point, platform::Point, const platform::Pen&) override {}
-    void drawPolyline(const std::vector<platform::Point>&, const platform::Pen&) override {}
-    void drawPolygon(const std::vector<platform::Point>&, platform::Color, const platform::Pen&) override {}
-    void fillRect(platform::Point, platform::Point, platform::Color) override {}
-};
 
 class NullPrinter : public platform::Printer {
 public:
@@ -58,7 +48,7 @@ public:
 
 private:
     platform::Orientation orientation_ = platform::Orientation::Portrait;
-    NullCanvas canvas_;
+    bench::NullCanvas canvas_;
 };
 
 // A status line that keeps nothing, so that memory shows only the job.
