@@ -179,9 +179,10 @@ void DeleteFile(std::string_view name) {
 }
 
 std::string BackupName(std::string_view target) {
-    std::string s(target);
-    std::size_t at = s.size() >= 3 ? s.size() - 3 : 0;
-    s.insert(at, "~");
+    const std::size_t at = target.size() >= 3 ? target.size() - 3 : 0;
+    std::string s(target.substr(0, at));
+    s += '~';
+    s += target.substr(at);
     return s;
 }
 

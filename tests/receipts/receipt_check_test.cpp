@@ -302,7 +302,9 @@ TEST(ReceiptScan, NumberShapes) {
         SCOPED_TRACE(c.text);
         double v = -7;
         EXPECT_EQ(scan::ParseNumber(c.text, v), c.ok);
-        if (c.ok) EXPECT_DOUBLE_EQ(v, c.value);
+        if (c.ok) {
+            EXPECT_DOUBLE_EQ(v, c.value);
+        }
     }
 }
 
