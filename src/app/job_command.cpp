@@ -21,14 +21,15 @@ int RunJobCommand(Program& program, const std::vector<std::string>& args, std::o
         {"rates", rates::RunRatesCommand},
         {"request", jpk::RunJpkCommand},
     };
-    if (args.empty() || !kCommands.count(args.front())) {
-        err << "usage: vel-job KIND ARGS...\n"
-               "  print JOBFILE [--printer NAME | --pdf OUT.pdf]\n"
-               "  label JOBFILE [--printer NAME | --pdf OUT.pdf] [--layout clp6|general]\n"
-               "  receipt PARFILE [--driver-dir DIR]\n"
-               "  rates ARCHIVE.csv [--dir DIR]\n"
-               "  request [DIR] [--now YYYY-MM-DDTHH:MM:SS]\n";
-        return 2;
+    const bool help = !args.empty() && (args.front() == "--help" || args.front() == "-h");
+    if (args.empty() || help || !kCommands.count(args.front())) {
+        (help ? out : err) << "usage: vel-job KIND ARGS...\n"
+                              "  print JOBFILE [--printer NAME | --pdf OUT.pdf]\n"
+                              "  label JOBFILE [--printer NAME | --pdf OUT.pdf] [--layout clp6|general]\n"
+                              "  receipt PARFILE [--driver-dir DIR]\n"
+                              "  rates ARCHIVE.csv [--dir DIR]\n"
+                              "  request [DIR] [--now YYYY-MM-DDTHH:MM:SS]\n";
+        return help ? 0 : 2;
     }
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     return kCommands.at(args.front())(program, rest, out, err);
