@@ -2,8 +2,8 @@
 
 #include "common/codepage.h"
 #include "common/io.h"
+#include "platform/pdf/pdf_writer.h"
 
-#include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,13 +12,10 @@
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
-#include <QPainter>
-#include <QPen>
-#include <QPolygon>
+#include <QPainterPath>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
-#include <QGlyphRun>
 #include <QRawFont>
 #include <QTemporaryFile>
 
@@ -29,6 +26,7 @@
 
 #include <cmath>
 #include <map>
+#include <optional>
 
 namespace vel::platform {
 namespace {
@@ -37,8 +35,6 @@ constexpr int kUnknownDpi = 600;
 
 QString ToQt(std::string_view cp1250) { return QString::fromStdString(Cp1250ToUtf8(cp1250)); }
 std::string FromQt(const QString& text) { return Utf8ToCp1250(text.toStdString()); }
-
-QColor ToQColor(Color c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 QPageLayout::Orientation ToQt(Orientation o) {
     return o == Orientation::Landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
@@ -99,18 +95,23 @@ Setup CupsSetup(const QString& qtName) {
     return s;
 }
 
+// The canvas of a document: draws into the document's PDF writer and
+// measures fonts on a printer device of the document's resolution.
 class QtCanvas final : public Canvas {
 public:
     void setDevice(QPaintDevice* measure) {
+        flush();
         measure_ = measure;
         fonts_.clear();
     }
-    // A new painter, or none: characters still kept belong to the document
-    // that ends, and are drawn (flush) or dropped by the caller before this.
-    void attach(QPainter* painter) {
+    // The document being drawn, or none: characters still kept belong to the
+    // document that ends, and are drawn (flush) or dropped by the caller
+    // before this.
+    void attach(PdfWriter* pdf) {
         run_ = Run{};
-        painter_ = painter;
-        fonts_.clear();
+        pdf_ = pdf;
+        pdfFonts_.clear();
+        boxedFonts_.clear();
     }
 
     int textWidth(const Font& font, std::string_view text) override {
@@ -119,88 +120,76 @@ public:
     int textHeight(const Font& font, std::string_view) override {
         return static_cast<int>(std::lround(entry(font).metrics.height()));
     }
-    // A report draws one character at a time, thousands a page. Characters
-    // that follow each other on a line, in one font and colour, are kept and
-    // drawn together: their white boxes in one fill, their glyphs in one run.
-    // A character whose box would reach back over the run's last glyph, and
-    // every other drawing, first draws what is kept, so the page shows the
-    // same as drawing each character at once.
+    // A report draws one character at a time, thousands a page, each on its
+    // white box that covers the edge of the character before it. Characters
+    // on one line in one font and colour are kept and written as one run of
+    // a font whose characters paint their box and then their glyph, so the
+    // page shows the same as drawing each character at once.
     void drawText(Point at, std::string_view text, const Font& font) override {
-        if (!painter_) return;
+        if (!pdf_) return;
         FontEntry& e = entry(font);
         const double width = e.width(text);
-        if (text.size() != 1 || e.raw.isValid() == false) {
+        if (text.size() != 1) {
             flush();
-            painter_->fillRect(QRectF(at.x, at.y, width, e.metrics.height()), Qt::white);
-            painter_->setFont(e.qfont);
-            painter_->setPen(ToQColor(font.color));
-            painter_->setBackgroundMode(Qt::TransparentMode);
-            painter_->drawText(QPointF(at.x, at.y + e.metrics.ascent()), ToQt(text));
+            pdf_->fillRects({{double(at.x), double(at.y), width, e.metrics.height()}}, kWhite);
+            drawGlyphs(e, font.color, at.y + e.metrics.ascent(), e.glyphs(at.x, ToQt(text)));
             return;
         }
-        if (!run_.boxes.isEmpty() && (run_.font != &e || run_.color != font.color || run_.y != at.y ||
-                                      at.x < run_.right || run_.boxes.size() >= 1024))
+        if (!run_.chars.empty() &&
+            (run_.font != &e || run_.color != font.color || run_.y != at.y || run_.chars.size() >= 1024))
             flush();
         run_.font = &e;
         run_.color = font.color;
         run_.y = at.y;
-        run_.right = at.x + width;
-        run_.boxes.append(QRectF(at.x, at.y, width, e.metrics.height()));
-        const quint32 glyph = e.glyph(static_cast<unsigned char>(text[0]));
-        if (glyph != 0) {
-            run_.glyphs.append(glyph);
-            run_.positions.append(QPointF(at.x, at.y + e.metrics.ascent()));
-        }
+        const auto byte = static_cast<unsigned char>(text[0]);
+        run_.chars.push_back({byte, double(at.x), width, e.glyph(byte), e.unicode(byte)});
     }
     // Draws the characters kept so far.
     void flush() {
-        if (run_.boxes.isEmpty()) return;
-        if (painter_) {
-            painter_->setPen(Qt::NoPen);
-            painter_->setBrush(Qt::white);
-            painter_->drawRects(run_.boxes);
-            painter_->setBrush(Qt::NoBrush);
-            if (!run_.glyphs.isEmpty()) {
-                QGlyphRun glyphs;
-                glyphs.setRawFont(run_.font->raw);
-                glyphs.setGlyphIndexes(run_.glyphs);
-                glyphs.setPositions(run_.positions);
-                painter_->setPen(ToQColor(run_.color));
-                painter_->drawGlyphRun(QPointF(0, 0), glyphs);
+        if (run_.chars.empty()) return;
+        if (pdf_) {
+            const FontEntry& e = *run_.font;
+            const int boxed = boxedFont(e, run_.color);
+            if (boxed >= 0) {
+                pdf_->showBoxed(boxed, run_.y, run_.chars);
+            } else {
+                for (const PdfWriter::BoxedChar& c : run_.chars) {
+                    pdf_->fillRects({{c.x, double(run_.y), c.width, e.metrics.height()}}, kWhite);
+                    if (c.glyph != 0)
+                        drawGlyphs(e, run_.color, run_.y + e.metrics.ascent(), {{c.glyph, c.x, c.unicode}});
+                }
             }
         }
         run_ = Run{};
     }
     void drawLine(Point from, Point to, const Pen& pen) override {
-        if (!painter_) return;
+        if (!pdf_) return;
         flush();
-        painter_->setPen(toQPen(pen));
-        painter_->drawLine(from.x, from.y, to.x, to.y);
+        pdf_->strokePolyline({from, to}, penWidth(pen), pen.color);
     }
     void drawPolyline(const std::vector<Point>& points, const Pen& pen) override {
-        if (!painter_) return;
+        if (!pdf_) return;
         flush();
-        painter_->setPen(toQPen(pen));
-        painter_->drawPolyline(toPolygon(points));
+        pdf_->strokePolyline(points, penWidth(pen), pen.color);
     }
     void drawPolygon(const std::vector<Point>& points, Color fill, const Pen& pen) override {
-        if (!painter_) return;
+        if (!pdf_) return;
         flush();
-        painter_->setPen(toQPen(pen));
-        painter_->setBrush(ToQColor(fill));
-        painter_->drawPolygon(toPolygon(points));
-        painter_->setBrush(Qt::NoBrush);
+        pdf_->fillPolygon(points, fill, penWidth(pen), pen.color);
     }
     void fillRect(Point topLeft, Point bottomRight, Color fill) override {
-        if (!painter_) return;
+        if (!pdf_ || bottomRight.x <= topLeft.x || bottomRight.y <= topLeft.y) return;
         flush();
-        painter_->fillRect(QRect(QPoint(topLeft.x, topLeft.y), QPoint(bottomRight.x - 1, bottomRight.y - 1)),
-                           ToQColor(fill));
+        pdf_->fillRects({{double(topLeft.x), double(topLeft.y), double(bottomRight.x - topLeft.x),
+                          double(bottomRight.y - topLeft.y)}},
+                        fill);
     }
 
 private:
-    // A font as the device sees it, with the widths of single bytes kept:
-    // a report draws and measures one character at a time.
+    using Glyphs = std::vector<PdfWriter::Glyph>;
+
+    // A font as the device sees it, with the widths and glyphs of single
+    // bytes kept: a report draws and measures one character at a time.
     struct FontEntry {
         FontEntry(const Font& f, QPaintDevice* device)
             : key(f), qfont(toQFont(f)), metrics(qfont, device), raw(QRawFont::fromFont(qfont)) {
@@ -209,15 +198,34 @@ private:
             // The glyphs are drawn at the size the device gives the font.
             if (raw.isValid() && device) raw.setPixelSize(qfont.pointSizeF() * device->logicalDpiY() / 72.0);
         }
-        quint32 glyph(unsigned char byte) {
-            quint32& g = byteGlyphs[byte];
+        std::uint16_t glyph(unsigned char byte) {
+            std::uint32_t& g = byteGlyphs[byte];
             if (g == kUnknown) {
                 const QList<quint32> found = raw.glyphIndexesForString(ToQt(std::string(1, static_cast<char>(byte))));
-                g = found.size() == 1 ? found[0] : 0;
+                g = found.size() == 1 && found[0] <= 0xFFFF ? found[0] : 0;
             }
-            return g;
+            return static_cast<std::uint16_t>(g);
         }
-        static constexpr quint32 kUnknown = 0xFFFFFFFF;
+        static char32_t unicode(unsigned char byte) {
+            const QString text = ToQt(std::string(1, static_cast<char>(byte)));
+            return text.size() == 1 ? text[0].unicode() : 0;
+        }
+        // The glyphs of a text laid out from `x` by their own advances.
+        Glyphs glyphs(int x, const QString& text) const {
+            Glyphs out;
+            if (!raw.isValid()) return out;
+            const QList<quint32> ids = raw.glyphIndexesForString(text);
+            const QList<QPointF> advances = raw.advancesForGlyphIndexes(ids, QRawFont::UseDesignMetrics);
+            double pen = x;
+            for (qsizetype i = 0; i < ids.size(); ++i) {
+                if (ids[i] != 0 && ids[i] <= 0xFFFF)
+                    out.push_back({static_cast<std::uint16_t>(ids[i]), pen,
+                                   ids.size() == text.size() ? text[i].unicode() : char32_t{0}});
+                pen += advances.value(i).x();
+            }
+            return out;
+        }
+        static constexpr std::uint32_t kUnknown = 0xFFFFFFFF;
         double width(std::string_view text) {
             if (text.size() != 1) return metrics.horizontalAdvance(ToQt(text));
             double& w = byteWidths[static_cast<unsigned char>(text[0])];
@@ -229,18 +237,75 @@ private:
         QFontMetricsF metrics;
         std::array<double, 256> byteWidths;
         QRawFont raw;
-        std::array<quint32, 256> byteGlyphs;
+        std::array<std::uint32_t, 256> byteGlyphs;
     };
 
     struct Run {
         const FontEntry* font = nullptr;
         Color color = kBlack;
         int y = 0;
-        double right = 0;  // where the last box ends
-        QList<QRectF> boxes;
-        QList<quint32> glyphs;
-        QList<QPointF> positions;
+        std::vector<PdfWriter::BoxedChar> chars;
     };
+
+    // The document's font for a face, registered at its first use; -1 for a
+    // face that cannot be embedded (not TrueType), whose glyphs are drawn as
+    // outlines instead.
+    int pdfFont(const QRawFont& raw) {
+        const QString face = raw.familyName() + '-' + raw.styleName();
+        if (const auto found = pdfFonts_.find(face); found != pdfFonts_.end()) return found->second;
+        std::optional<TrueTypeFont> program = TrueTypeFont::FromTables([&raw](std::string_view tag) {
+            const QByteArray table = raw.fontTable(std::string(tag).c_str());
+            return std::string(table.constData(), static_cast<std::size_t>(table.size()));
+        });
+        std::string name;
+        for (const QChar c : face)
+            if ((c.isLetterOrNumber() && c.unicode() < 0x80) || c == '-') name += static_cast<char>(c.unicode());
+        const int index = program ? pdf_->addFont(std::move(*program), name.empty() ? "Font" : name) : -1;
+        pdfFonts_.emplace(face, index);
+        return index;
+    }
+
+    // The document's boxed font for a font entry in a colour; -1 when its
+    // face cannot be embedded.
+    int boxedFont(const FontEntry& e, Color color) {
+        if (!e.raw.isValid()) return -1;
+        const int font = pdfFont(e.raw);
+        if (font < 0) return -1;
+        const BoxedKey key{font, e.raw.pixelSize(), e.metrics.ascent(), e.metrics.height(), color};
+        if (const auto found = boxedFonts_.find(key); found != boxedFonts_.end()) return found->second;
+        const int index = pdf_->addBoxedFont(font, key.sizePx, key.ascent, key.height, color);
+        boxedFonts_.emplace(key, index);
+        return index;
+    }
+
+    void drawGlyphs(const FontEntry& e, Color color, double baseline, const Glyphs& glyphs) {
+        if (glyphs.empty() || !e.raw.isValid()) return;
+        const int font = pdfFont(e.raw);
+        if (font >= 0) {
+            pdf_->showGlyphs(font, e.raw.pixelSize(), baseline, glyphs, color);
+            return;
+        }
+        std::vector<PdfWriter::PathPiece> pieces;
+        for (const PdfWriter::Glyph& g : glyphs) {
+            const QPainterPath path = e.raw.pathForGlyph(g.id);
+            for (int i = 0; i < path.elementCount(); ++i) {
+                const QPainterPath::Element el = path.elementAt(i);
+                const PdfWriter::PointF p{g.x + el.x, baseline + el.y};
+                if (el.isMoveTo()) {
+                    pieces.push_back({PdfWriter::PathPiece::Move, {p}});
+                } else if (el.isLineTo()) {
+                    pieces.push_back({PdfWriter::PathPiece::Line, {p}});
+                } else if (el.isCurveTo() && i + 2 < path.elementCount()) {
+                    const QPainterPath::Element c2 = path.elementAt(i + 1);
+                    const QPainterPath::Element end = path.elementAt(i + 2);
+                    pieces.push_back({PdfWriter::PathPiece::Curve,
+                                      {p, {g.x + c2.x, baseline + c2.y}, {g.x + end.x, baseline + end.y}}});
+                    i += 2;
+                }
+            }
+        }
+        pdf_->fillPath(pieces, color);
+    }
 
     static QFont toQFont(const Font& font) {
         QFont f(ToQt(font.name));
@@ -250,18 +315,7 @@ private:
         f.setKerning(false);
         return f;
     }
-    static QPen toQPen(const Pen& pen) {
-        QPen p(ToQColor(pen.color));
-        p.setWidth(pen.width > 0 ? pen.width : 1);
-        p.setCapStyle(Qt::FlatCap);
-        p.setJoinStyle(Qt::MiterJoin);
-        return p;
-    }
-    static QPolygon toPolygon(const std::vector<Point>& points) {
-        QPolygon poly;
-        for (const Point& p : points) poly << QPoint(p.x, p.y);
-        return poly;
-    }
+    static int penWidth(const Pen& pen) { return pen.width > 0 ? pen.width : 1; }
     // Fonts are measured on the printer's own device so that widths match
     // what is drawn at the printer's resolution. Colour does not change the
     // measurements, so one entry serves every colour of a font.
@@ -271,18 +325,25 @@ private:
                 e->key.italic == font.italic)
                 return *e;
         }
-        QPaintDevice* device = painter_ ? painter_->device() : measure_;
         if (fonts_.size() >= 64) {
             flush();  // the run may use an entry about to go
             fonts_.clear();
         }
-        fonts_.push_back(std::make_unique<FontEntry>(font, device));
+        fonts_.push_back(std::make_unique<FontEntry>(font, measure_));
         return *fonts_.back();
     }
 
-    QPainter* painter_ = nullptr;
+    PdfWriter* pdf_ = nullptr;
     QPaintDevice* measure_ = nullptr;
     std::vector<std::unique_ptr<FontEntry>> fonts_;
+    struct BoxedKey {
+        int font;
+        double sizePx, ascent, height;
+        Color color;
+        auto operator<=>(const BoxedKey&) const = default;
+    };
+    std::map<QString, int> pdfFonts_;  // face -> the document's font
+    std::map<BoxedKey, int> boxedFonts_;
     Run run_;
 };
 
@@ -297,12 +358,11 @@ struct QtPrinter::Impl {
     // The document being printed, and the printer it goes to: a choice of
     // another printer while it prints counts from the next document.
     Setup docSetup;
-    std::unique_ptr<QPrinter> doc;
-    std::unique_ptr<QPainter> painter;
+    std::unique_ptr<PdfWriter> doc;
     QString tempPath;
     std::string title;
 
-    // Measures fonts outside a document at the current printer's resolution.
+    // Measures fonts at the current printer's resolution.
     std::unique_ptr<QPrinter> measure;
     QtCanvas canvas;
 
@@ -315,16 +375,23 @@ struct QtPrinter::Impl {
         canvas.setDevice(measure.get());
     }
 
-    QPageLayout layout() const {
-        QPageLayout l = setup.layout;
+    QPageLayout layout(const Setup& s) const {
+        QPageLayout l = s.layout;
         l.setOrientation(ToQt(orientation));
         return l;
     }
 
+    // The next page of the document: its printer's sheet in the orientation
+    // chosen now, drawn from the printable area's corner.
+    PdfWriter::PageFormat pageFormat() const {
+        const QPageLayout l = layout(docSetup);
+        const QRect sheet = l.fullRectPoints();
+        const QRect paint = l.paintRectPixels(docSetup.dpi);
+        return {double(sheet.width()), double(sheet.height()), paint.left(), paint.top(), docSetup.dpi};
+    }
+
     void discard() {
         canvas.attach(nullptr);
-        if (painter && painter->isActive()) painter->end();
-        painter.reset();
         doc.reset();
         if (!tempPath.isEmpty()) QFile::remove(tempPath);
         tempPath.clear();
@@ -364,15 +431,14 @@ bool QtPrinter::setCurrent(const std::string& name) {
 std::string QtPrinter::currentName() { return impl_->current; }
 
 void QtPrinter::setOrientation(Orientation orientation) {
-    impl_->orientation = orientation;
     // A document in progress takes the new orientation from its next page.
-    if (impl_->doc) impl_->doc->setPageOrientation(ToQt(orientation));
+    impl_->orientation = orientation;
 }
 
 Orientation QtPrinter::orientation() { return impl_->orientation; }
 
-int QtPrinter::pageWidth() { return impl_->layout().paintRectPixels(impl_->setup.dpi).width(); }
-int QtPrinter::pageHeight() { return impl_->layout().paintRectPixels(impl_->setup.dpi).height(); }
+int QtPrinter::pageWidth() { return impl_->layout(impl_->setup).paintRectPixels(impl_->setup.dpi).width(); }
+int QtPrinter::pageHeight() { return impl_->layout(impl_->setup).paintRectPixels(impl_->setup.dpi).height(); }
 int QtPrinter::resolution() { return impl_->setup.dpi; }
 
 void QtPrinter::beginDoc(const std::string& title) {
@@ -384,43 +450,36 @@ void QtPrinter::beginDoc(const std::string& title) {
     temp.close();
     impl_->title = title;
     impl_->docSetup = impl_->setup;
-
-    auto doc = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    doc->setOutputFormat(QPrinter::PdfFormat);
-    doc->setOutputFileName(impl_->tempPath);
-    doc->setResolution(impl_->setup.dpi);
-    doc->setPageLayout(impl_->layout());
-    doc->setDocName(ToQt(title));
-    doc->setCreator("Vel");
-    impl_->doc = std::move(doc);
-    impl_->painter = std::make_unique<QPainter>();
-    if (!impl_->painter->begin(impl_->doc.get())) {
-        const std::string path = impl_->tempPath.toStdString();
+    try {
+        impl_->doc = std::make_unique<PdfWriter>(QFile::encodeName(impl_->tempPath).toStdString(),
+                                                 Cp1250ToUtf8(title), "Vel");
+        impl_->doc->beginPage(impl_->pageFormat());
+    } catch (...) {
         impl_->discard();
-        throw IoError(path, "cannot start the document");
+        throw;
     }
-    impl_->canvas.attach(impl_->painter.get());
+    impl_->canvas.attach(impl_->doc.get());
 }
 
 void QtPrinter::newPage() {
     if (!impl_->doc) throw IoError(impl_->current, "no document is being printed");
     impl_->canvas.flush();
-    if (!impl_->doc->newPage()) throw IoError(impl_->current, "cannot start a new page");
+    impl_->doc->beginPage(impl_->pageFormat());
 }
 
 void QtPrinter::endDoc() {
     if (!impl_->doc) throw IoError(impl_->current, "no document is being printed");
     impl_->canvas.flush();
     impl_->canvas.attach(nullptr);
-    const bool written = impl_->painter->end();
-    impl_->painter.reset();
+    try {
+        impl_->doc->finish();
+    } catch (...) {
+        impl_->discard();
+        throw;
+    }
     impl_->doc.reset();
     const QString temp = impl_->tempPath;
     impl_->tempPath.clear();
-    if (!written) {
-        QFile::remove(temp);
-        throw IoError(temp.toStdString(), "cannot write the print file");
-    }
 
     const Setup& docPrinter = impl_->docSetup;
     if (docPrinter.builtIn) {
