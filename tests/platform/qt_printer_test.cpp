@@ -111,6 +111,45 @@ TEST_F(PdfPrinterTest, ShapesAndTextLandAtTheirDevicePixels) {
     EXPECT_TRUE(near(at(textRight + 100, 4010), Qt::black));
 }
 
+// Characters drawn one at a time, as a report draws them, reach the page in
+// an embedded font, and as outlines in a face that cannot be embedded (an
+// OpenType face with CFF outlines, where one is installed).
+TEST_F(PdfPrinterTest, SingleCharactersReachThePageInEveryKindOfFace) {
+    const std::string otherFile = test::Capture("fc-match -f '%{file}' 'Nimbus Sans'");
+    SCOPED_TRACE("second face: " + otherFile);
+    printer.beginDoc("Znaki");
+    Canvas& c = printer.canvas();
+    const Font faces[] = {Font{"Courier New", 24}, Font{"Nimbus Sans", 24}};
+    for (int row = 0; row < 2; ++row) {
+        int x = 600;
+        for (char ch : std::string("Znak")) {
+            c.drawText({x, 600 + 1000 * row}, std::string(1, ch), faces[row]);
+            x += 150;
+        }
+    }
+    printer.endDoc();
+
+    const fs::path pdf = dir.path() / "out" / "Znaki.pdf";
+    EXPECT_NE(test::PdfText(pdf.string()).find("Znak"), std::string::npos);
+    if (otherFile.ends_with(".otf")) {
+        const std::string fonts = test::Capture("pdffonts " + test::Quote(pdf.string()));
+        EXPECT_EQ(fonts.find("Nimbus"), std::string::npos) << fonts;
+    }
+    const std::string png = (dir.path() / "znaki").string();
+    ASSERT_EQ(std::system(("pdftoppm -r 60 -png -f 1 -l 1 " + test::Quote(pdf.string()) + " " + test::Quote(png)).c_str()), 0);
+    const QImage page(QString::fromStdString(png + "-1.png"));
+    ASSERT_FALSE(page.isNull());
+    auto darkPixels = [&](int top) {
+        int dark = 0;
+        for (int y = top / 10; y < (top + 200) / 10; ++y)
+            for (int x = 60; x < 120; ++x) dark += page.pixelColor(x, y).lightness() < 128;
+        return dark;
+    };
+    EXPECT_GT(darkPixels(600), 40);
+    EXPECT_GT(darkPixels(1600), 40);
+    EXPECT_EQ(darkPixels(2600), 0);
+}
+
 TEST_F(PdfPrinterTest, AbortedDocumentLeavesNoFile) {
     printer.beginDoc("Porzucony");
     printer.canvas().drawText({100, 100}, "nic", Font{});
