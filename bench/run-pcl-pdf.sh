@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The whole PCL job through the real Qt canvas into a PDF file (vel-job print
-# --pdf): pages per second and peak memory for 1000, 2000 and 4000 pages of
-# the same report the renderer benchmark uses.
+# The whole PCL job through the real canvas (fonts from Qt, the program's PDF
+# writer) into a PDF file (vel-job print --pdf): pages per second and peak
+# memory for 1000, 2000 and 4000 pages of the same report the renderer
+# benchmark uses.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cmake -S "$top" -B "$top/build" -G Ninja >/dev/null
