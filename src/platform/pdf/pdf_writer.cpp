@@ -41,12 +41,10 @@ void Int(std::string& out, long long v) {
     out.append(buf, end);
 }
 
-void Hex4(std::string& out, unsigned v) {
+// `digits` hexadecimal digits of v, as codes appear in strings and maps.
+void Hex(std::string& out, unsigned v, int digits) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
-    out += kDigits[v >> 12 & 0xF];
-    out += kDigits[v >> 8 & 0xF];
-    out += kDigits[v >> 4 & 0xF];
-    out += kDigits[v & 0xF];
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += kDigits[v >> shift & 0xF];
 }
 
 void Rgb(std::string& out, Color c, const char* op) {
@@ -64,12 +62,38 @@ void Rgb(std::string& out, Color c, const char* op) {
 void Utf16Hex(std::string& out, char32_t c) {
     if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
     if (c < 0x10000) {
-        Hex4(out, static_cast<unsigned>(c));
+        Hex(out, static_cast<unsigned>(c), 4);
         return;
     }
     c -= 0x10000;
-    Hex4(out, static_cast<unsigned>(0xD800 + (c >> 10)));
-    Hex4(out, static_cast<unsigned>(0xDC00 + (c & 0x3FF)));
+    Hex(out, static_cast<unsigned>(0xD800 + (c >> 10)), 4);
+    Hex(out, static_cast<unsigned>(0xDC00 + (c & 0x3FF)), 4);
+}
+
+// The map from a font's codes (of `codeDigits` hex digits) to the text they
+// stand for, which lets readers copy and search the text.
+std::string ToUnicodeMap(const std::vector<std::pair<unsigned, char32_t>>& codes, int codeDigits) {
+    const std::string lowest(static_cast<std::size_t>(codeDigits), '0');
+    const std::string highest(static_cast<std::size_t>(codeDigits), 'F');
+    std::string cmap =
+        "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+        "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+        "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+        "1 begincodespacerange\n<" + lowest + "> <" + highest + ">\nendcodespacerange\n";
+    for (std::size_t from = 0; from < codes.size(); from += 100) {
+        const std::size_t to = std::min(codes.size(), from + 100);
+        Int(cmap, static_cast<long long>(to - from));
+        cmap += " beginbfchar\n";
+        for (std::size_t i = from; i < to; ++i) {
+            cmap += '<';
+            Hex(cmap, codes[i].first, codeDigits);
+            cmap += "> <";
+            Utf16Hex(cmap, codes[i].second);
+            cmap += ">\n";
+        }
+        cmap += "endbfchar\n";
+    }
+    return cmap + "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
 }
 
 // A UTF-8 text as a PDF text string (UTF-16 with its byte order mark).
@@ -333,28 +357,10 @@ void PdfWriter::writeFont(int index, int type0) {
     c += "] >>\nendobj\n";
     write(c);
 
-    std::string cmap =
-        "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
-        "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
-        "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
-        "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
-    std::vector<std::pair<std::uint16_t, char32_t>> mapped;
+    std::vector<std::pair<unsigned, char32_t>> mapped;
     for (const auto& [glyph, text] : font.glyphs)
         if (text != 0) mapped.emplace_back(glyph, text);
-    for (std::size_t from = 0; from < mapped.size(); from += 100) {
-        const std::size_t to = std::min(mapped.size(), from + 100);
-        Int(cmap, static_cast<long long>(to - from));
-        cmap += " beginbfchar\n";
-        for (std::size_t i = from; i < to; ++i) {
-            cmap += '<';
-            Hex4(cmap, mapped[i].first);
-            cmap += "> <";
-            Utf16Hex(cmap, mapped[i].second);
-            cmap += ">\n";
-        }
-        cmap += "endbfchar\n";
-    }
-    cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    const std::string cmap = ToUnicodeMap(mapped, 4);
     const int toUnicode = newObject();
     writeStream(toUnicode, "", cmap, true);
 
@@ -403,7 +409,7 @@ void PdfWriter::writeBoxedFont(int index, int object, const std::vector<int>& fo
             draw += "BT /F ";
             Num(draw, f.sizePx);
             draw += " Tf <";
-            Hex4(draw, ch->glyph);
+            Hex(draw, ch->glyph, 4);
             draw += "> Tj ET\n";
         }
         const int proc = newObject();
@@ -421,35 +427,12 @@ void PdfWriter::writeBoxedFont(int index, int object, const std::vector<int>& fo
     differences += " ]";
     widths += "]";
 
-    std::string cmap =
-        "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
-        "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
-        "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
-        "1 begincodespacerange\n<00> <FF>\nendcodespacerange\n";
-    std::string entries;
-    int count = 0;
+    std::vector<std::pair<unsigned, char32_t>> mapped;
     for (int c = first; c <= last; ++c) {
         const auto& ch = f.chars[static_cast<std::size_t>(c)];
-        if (!ch || ch->unicode == 0) continue;
-        static constexpr char kDigits[] = "0123456789ABCDEF";
-        entries += '<';
-        entries += kDigits[c >> 4];
-        entries += kDigits[c & 0xF];
-        entries += "> <";
-        Utf16Hex(entries, ch->unicode);
-        entries += ">\n";
-        if (++count == 100) {
-            Int(cmap, count);
-            cmap += " beginbfchar\n" + entries + "endbfchar\n";
-            entries.clear();
-            count = 0;
-        }
+        if (ch && ch->unicode != 0) mapped.emplace_back(c, ch->unicode);
     }
-    if (count > 0) {
-        Int(cmap, count);
-        cmap += " beginbfchar\n" + entries + "endbfchar\n";
-    }
-    cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    const std::string cmap = ToUnicodeMap(mapped, 2);
     const int toUnicode = newObject();
     writeStream(toUnicode, "", cmap, true);
 
@@ -524,8 +507,7 @@ void PdfWriter::showGlyphs(int font, double sizePx, double baseline, const std::
     xs_.clear();
     widths_.clear();
     for (const Glyph& g : glyphs) {
-        auto [it, added] = f.glyphs.emplace(g.id, g.unicode);
-        if (!added && it->second == 0) it->second = g.unicode;
+        f.use(g.id, g.unicode);
         codes_.push_back(g.id);
         xs_.push_back(g.x);
         widths_.push_back(glyphWidth(f, g.id));
@@ -561,10 +543,7 @@ void PdfWriter::showBoxed(int boxedFont, double top, const std::vector<BoxedChar
         auto& kept = f.chars[c.code];
         if (!kept) {
             kept = c;
-            if (c.glyph != 0) {
-                auto [it, added] = glyphs.glyphs.emplace(c.glyph, c.unicode);
-                if (!added && it->second == 0) it->second = c.unicode;
-            }
+            if (c.glyph != 0) glyphs.use(c.glyph, c.unicode);
         }
         codes_.push_back(c.code);
         xs_.push_back(c.x);
@@ -588,15 +567,7 @@ void PdfWriter::showBoxed(int boxedFont, double top, const std::vector<BoxedChar
 // Widths are in thousandths of `size`.
 void PdfWriter::showCodes(const std::vector<unsigned>& codes, const std::vector<double>& xs,
                           const std::vector<double>& widths, double size, bool twoBytes) {
-    auto code = [&](unsigned c) {
-        if (twoBytes) {
-            Hex4(content_, c);
-            return;
-        }
-        static constexpr char kDigits[] = "0123456789ABCDEF";
-        content_ += kDigits[c >> 4 & 0xF];
-        content_ += kDigits[c & 0xF];
-    };
+    auto code = [&](unsigned c) { Hex(content_, c, twoBytes ? 4 : 2); };
     bool evenPitch = codes.size() > 1;
     double spacing = 0;
     for (std::size_t i = 1; i < codes.size() && evenPitch; ++i) {

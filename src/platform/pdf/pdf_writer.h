@@ -105,6 +105,12 @@ private:
         std::string name;
         std::map<std::uint16_t, char32_t> glyphs;  // used glyph -> its text
         std::vector<double> widths;                 // per glyph, 1/1000 em, 0 until used
+
+        // Keeps the glyph for the embedded subset, with the first text known for it.
+        void use(std::uint16_t glyph, char32_t unicode) {
+            auto [it, added] = glyphs.emplace(glyph, unicode);
+            if (!added && it->second == 0) it->second = unicode;
+        }
     };
 
     struct BoxedFont {
