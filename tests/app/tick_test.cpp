@@ -83,6 +83,7 @@ TEST(Tick, FirstTickPlacesTheWindowFromThePositionFile) {
     const Case cases[] = {
         {"no file: top right", nullptr, 1630, 0},
         {"two values", "1630  412", 1630, 412},
+        {"on two lines, signed", "1630\r\n+412", 1630, 412},
         {"near the edge", "5 5", 0, 0},
         {"off the screen", "1700 1050", 1630, 0},
         {"one value only", "700", 700, 0},
