@@ -12,9 +12,9 @@ inline constexpr const char* kPlainLocale = "C.UTF-8";
 inline constexpr const char* kPolishLocale = "pl_PL.UTF-8";
 inline constexpr const char* kBothLocales[] = {kPlainLocale, kPolishLocale};
 
-// Part of a test under a named locale, for the C library and the C++ streams
-// alike, as constructing the Qt application leaves them; the locale in force
-// before comes back at the end of the scope.
+// Part of a test under a named locale: the C library's, as constructing the
+// Qt application sets it, and the C++ streams' global locale too (stricter
+// than Qt). The locales in force before come back at the end of the scope.
 class ScopedLocale {
 public:
     explicit ScopedLocale(const char* name);
