@@ -11,6 +11,10 @@ if [ "${VEL_SKIP_FUZZ:-0}" != 1 ]; then
 fi
 cd build
 ctest --output-on-failure -j2 --timeout 600
+
+# The same build and tests once more under the users' locale, whose decimal
+# separator is ",": every file must come out as under C.UTF-8.
+LANG=pl_PL.UTF-8 LC_ALL=pl_PL.UTF-8 ctest --output-on-failure -j2 --timeout 600
 if [ "$fuzz" != 0 ]; then
     echo "A fuzz target found a fault: see the output above" >&2
     exit 1
