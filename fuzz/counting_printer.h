@@ -90,9 +90,15 @@ inline void EnterScratchFolder(const char* name) {
         std::filesystem::is_directory("/dev/shm", ec) && access("/dev/shm", W_OK) == 0
             ? std::filesystem::path("/dev/shm")
             : std::filesystem::temp_directory_path();
-    std::string folder = (base / (std::string(name) + "-XXXXXX")).string();
+    static std::string folder;
+    folder = (base / (std::string(name) + "-XXXXXX")).string();
     if (!mkdtemp(folder.data())) std::abort();
     std::filesystem::current_path(folder);
+    // Gone when the run ends normally; after a finding it stays to be looked at.
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    });
     done = true;
 }
 
