@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, fuzzes the parsers of outside input for a
-# while (the PCL jobs for 60 s, the others for 20 s each; VEL_SKIP_FUZZ=1 skips
-# this), then runs every test. The test summary is the last thing printed.
+# while (the PCL jobs for 45 s, the request and margins files for 10 s each,
+# the others for 20 s each; VEL_SKIP_FUZZ=1 skips this), then runs every test.
+# The test summary is the last thing printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
 fuzz=0
 if [ "${VEL_SKIP_FUZZ:-0}" != 1 ]; then
-    bash scripts/fuzz.sh 60 20 || fuzz=1
+    bash scripts/fuzz.sh 45 20 || fuzz=1
 fi
 cd build
 ctest --output-on-failure -j2 --timeout 600

@@ -5,6 +5,7 @@
 #include "common/commands.h"
 #include "common/format.h"
 #include "common/io.h"
+#include "common/job_files.h"
 #include "common/status.h"
 #include "common/trace.h"
 #include "platform/clipboard.h"
@@ -104,6 +105,9 @@ void MainWindow::Guard(const std::function<void()>& handler) {
 
 void MainWindow::ZeCreat(const Arguments& args) {
     ProgramState& s = program_.state;
+    // Until the lock is taken this instance is on standby: a start-up that
+    // fails on the way must not leave it running without the lock.
+    s.lockFailed = true;
     std::mt19937 random(std::random_device{}());
     s.printTitleCounter = static_cast<std::uint16_t>(std::uniform_int_distribution<int>(0, 399)(random) + 100);
     s.rememberedClipboard.clear();
@@ -115,14 +119,6 @@ void MainWindow::ZeCreat(const Arguments& args) {
     s.downloadCountdown = 0;
     dragging_ = false;
 
-    for (const char* pattern : {"##-???.*", "!!-???.*", "Par*.xml", "*.to!"}) {
-        for (const std::string& name : FindFiles(pattern)) {
-            // The file named for this one-shot run is the job, not a leftover.
-            if (!args.oneShot.empty() && SameFile(name, args.oneShot)) continue;
-            DeleteFile(name);
-        }
-    }
-
     s.workPrefix = WithTrailingBackslash(args.workPrefix);
     const std::string driverDir = WithTrailingBackslash(args.driverDir);
     s.downloadFolder.clear();
@@ -132,7 +128,6 @@ void MainWindow::ZeCreat(const Arguments& args) {
     }
     s.driverPath = driverDir + "WQG.exe";
 
-    s.lockFailed = true;
     const std::string probe = program_.workPath("Tmp.{-}");
     if (!TryWriteFile(probe, "")) return;  // not writable: standby, the first tick closes
     DeleteFileQuietly(probe);
@@ -144,7 +139,23 @@ void MainWindow::ZeCreat(const Arguments& args) {
     oneShotPath_ = args.oneShot;
 
     s.lockFailed = !lock_->acquire(NativePath(program_.workPath("Wrk.{-}")).string());
-    if (s.lockFailed) return;  // another instance holds the folder
+    if (s.lockFailed) return;  // another instance holds the folder, and its queue
+
+    // Only the holder of the lock clears what an earlier run left: job files
+    // (they are not printed twice), its own scratch copy of a PCL job and
+    // files it was writing when it was killed.
+    DeleteFileQuietly("Min.{-}");
+    for (const std::string& folder : {std::string(), s.workPrefix}) {
+        for (const std::string& name : FindFiles(folder + "*" + kWritingSuffix)) DeleteFileQuietly(folder + name);
+    }
+    for (const char* pattern : {"##-???.*", "!!-???.*", "Par*.xml", "*.to!"}) {
+        for (const std::string& name : FindFiles(pattern)) {
+            // The file named for this one-shot run is the job, not a leftover.
+            if (!args.oneShot.empty() && SameFile(name, args.oneShot)) continue;
+            // One that cannot be deleted is at least never run in this run.
+            RemoveFinishedJobFile(program_, name);
+        }
+    }
 
     spool::RebuildPrinterList(program_);
     spool::SelectStartupPrinters(program_);

@@ -304,11 +304,14 @@ TEST(Startup, SecondInstanceOnTheSameFolderGoesToStandby) {
     EXPECT_FALSE(first.program.state.lockFailed);
     ASSERT_TRUE(FileExists(dir.file("Wrk.{-}")));
 
+    // The holder's queue: not leftovers for a second instance to delete.
+    test::WriteAll("##-Q01.PCL", "x");
     Harness second;
     int dispatched = 0;
     second.program.jobs.dispatchJobs = [&](Program&) { ++dispatched; };
     second.start({"A.PCL", dir.path().string(), ""});
     EXPECT_TRUE(second.program.state.lockFailed);
+    EXPECT_TRUE(FileExists("##-Q01.PCL"));
     second.tick();
     EXPECT_EQ(second.view.closes, 1);
     EXPECT_EQ(dispatched, 0);

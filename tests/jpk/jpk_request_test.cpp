@@ -1,5 +1,7 @@
 #include "jpk/jpk_request.h"
 
+#include "common/io.h"
+#include "common/job_files.h"
 #include "jpk_test_support.h"
 #include "support/locale.h"
 #include "support/temp_dir.h"
@@ -47,6 +49,12 @@ struct RequestFixture {
     void SetNow(int y, int mo, int d, int h, int mi, int s) { t.t.clock.set({y, mo, d, h, mi, s, 0, 1}); }
     bool Run(const std::string& request) {
         WriteAll("Wykon.to!", request);
+        // Complete: the tick before saw it as it is now (the date the
+        // request works with stays).
+        CheckJobFile(t.program, "Wykon.to!");
+        const platform::DateTime now = t.t.clock.now();
+        t.t.clock.advanceSeconds(1);
+        t.t.clock.set(now);
         const bool result = RunRequestFile(t.program);
         EXPECT_FALSE(t.program.state.requestBusy);
         return result;
@@ -293,12 +301,38 @@ TEST(JpkRequestFile, UnknownLinesAreDroppedAndRunFindsItsProgram) {
     EXPECT_FALSE(f.Run("Xyz\r\n\r\n\r\n\r\nRun\r\nprog\r\nWQA.exe\r\n/y\r\n"));  // three empty lines end it
 }
 
+// Whoever may write into the work folder must not start what they like.
+TEST(JpkRequestFile, RunStartsOnlySiblingProgramsAndWhatTheAdministratorLists) {
+    RequestFixture f;
+    fs::create_directories("bin");
+    WriteAll("bin/sh", "");
+    WriteAll("bin/Raporty.exe", "");
+    unsetenv(kRunAllowVariable);
+    for (const char* name : {"sh", "Raporty.exe", "..\\bin\\Raporty.exe", "/bin/sh"}) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(f.Run(std::string("Run\r\nbin\r\n") + name + "\r\n-c \"touch PWNED\"\r\n"));
+        EXPECT_TRUE(f.t.Shown(std::string("Odmowa startu  ") + name));
+    }
+    EXPECT_TRUE(f.t.t.shell.ran.empty());
+    EXPECT_NE(ReadAll("Vel.err").find("Odmowa startu  sh  (bin)"), std::string::npos);
+
+    // The administrator's list adds a program, never a shell.
+    setenv(kRunAllowVariable, "Inny.exe; raporty.exe ;sh", 1);
+    f.t.t.shell.onStart = nullptr;
+    EXPECT_TRUE(f.Run("Run\r\nbin\r\nRaporty.exe\r\n1\r\n"));
+    EXPECT_TRUE(f.Run("Run\r\nbin\r\nsh\r\n1\r\n"));
+    unsetenv(kRunAllowVariable);
+    EXPECT_EQ(f.t.t.shell.ran, (std::vector<std::string>{"Raporty.exe 1 "}));
+    EXPECT_TRUE(MayRunProgram("wqa.EXE", "") && MayRunProgram("WQp", ""));
+    EXPECT_FALSE(MayRunProgram("python3.11", "python3.11") || MayRunProgram("cmd.exe", "cmd.exe"));
+}
+
 TEST(JpkRequestFile, RunReportsMissingFolderAndProgramAndPrefersQa) {
     RequestFixture f;
     EXPECT_TRUE(f.Run("Run\r\nnowhere\r\nWQA.exe\r\n1\r\n"));
     EXPECT_TRUE(f.t.Shown("Nie ma  nowhere"));
-    EXPECT_TRUE(f.Run("Run\r\nprog\r\nWQZ.exe\r\n1\r\n"));
-    EXPECT_TRUE(f.t.Shown("Nie ma  WQZ.exe"));
+    EXPECT_TRUE(f.Run("Run\r\nprog\r\nWQC.exe\r\n1\r\n"));
+    EXPECT_TRUE(f.t.Shown("Nie ma  WQC.exe"));
     fs::create_directories("a/b");
     fs::create_directories("!QA!");
     WriteAll("!QA!/WQB.exe", "");

@@ -5,6 +5,7 @@
 #include "qt_test_support.h"
 #include "support/locale.h"
 #include "support/temp_dir.h"
+#include "vel_process.h"
 
 #include <QColor>
 #include <QImage>
@@ -26,86 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-// One `vel` process without a display, its stderr in a file.
-class VelProcess {
-public:
-    // Without a display unless `display` names one.
-    VelProcess(const fs::path& folder, const std::vector<std::string>& args, const fs::path& pdfDir,
-               const std::string& display = {}) {
-        stderrPath_ = folder / ("vel-stderr-" + std::to_string(counter_++) + ".txt");
-        pid_ = fork();
-        if (pid_ == 0) {
-            if (chdir(folder.c_str()) != 0) _exit(126);
-            const int fd = open(stderrPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (fd >= 0) {
-                dup2(fd, 2);
-                dup2(fd, 1);
-            }
-            unsetenv("DISPLAY");
-            unsetenv("WAYLAND_DISPLAY");
-            unsetenv("QT_QPA_PLATFORM");
-            if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
-            setenv("VEL_PDF_DIR", pdfDir.c_str(), 1);
-            std::vector<char*> argv{const_cast<char*>(VEL_PROGRAM)};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(VEL_PROGRAM, argv.data());
-            _exit(127);
-        }
-    }
-    ~VelProcess() {
-        if (running()) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool running() {
-        if (exited_) return false;
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            exited_ = true;
-            status_ = status;
-            return false;
-        }
-        return true;
-    }
-    // True when the process ended within `limit`.
-    bool waitExit(std::chrono::milliseconds limit) {
-        const auto deadline = Clock::now() + limit;
-        while (running()) {
-            if (Clock::now() > deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return true;
-    }
-    void signal(int sig) { kill(pid_, sig); }
-    int exitCode() const { return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1; }
-    std::string errors() const { return ReadAll(stderrPath_); }
-
-private:
-    static inline int counter_ = 0;
-    pid_t pid_ = -1;
-    bool exited_ = false;
-    int status_ = 0;
-    fs::path stderrPath_;
-};
-
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const auto deadline = Clock::now() + limit;
-    while (!condition()) {
-        if (Clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
-std::vector<std::string> Names(const fs::path& folder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(folder, ec)) names.push_back(e.path().filename().string());
-    return names;
-}
 
 // A small print job of the sibling programs: indented lines, a form feed.
 constexpr const char* kJob = "  Raport dzienny\r\n  za grudzien\r\n\r\n  Linia tekstu numer jeden\r\n  Linia druga\r\n\f";
