@@ -2,6 +2,7 @@
 # Installs what is missing, builds, fuzzes the parsers of outside input for a
 # while (the PCL jobs for 60 s, the others for 20 s each; VEL_SKIP_FUZZ=1 skips
 # this), then runs every test. The test summary is the last thing printed.
+# Published outside data (VEL_TESTDATA, see README) is used when it is there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
@@ -9,8 +10,16 @@ fuzz=0
 if [ "${VEL_SKIP_FUZZ:-0}" != 1 ]; then
     bash scripts/fuzz.sh 60 20 || fuzz=1
 fi
+# The tests of published data skip cleanly without it (before the full run,
+# whose summary stays the last thing printed).
+nodata=0
+bash scripts/test-without-data.sh || nodata=1
 cd build
 ctest --output-on-failure -j2 --timeout 600
+if [ "$nodata" != 0 ]; then
+    echo "A test of published data did not skip without it: see the output above" >&2
+    exit 1
+fi
 if [ "$fuzz" != 0 ]; then
     echo "A fuzz target found a fault: see the output above" >&2
     exit 1

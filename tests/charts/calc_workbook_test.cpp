@@ -18,7 +18,10 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -33,14 +36,40 @@ namespace fs = std::filesystem;
 
 const std::string kBridge = std::string(VEL_BINARY_DIR) + "/src/vel-calc-bridge.py";
 
-bool OfficeInstalled() {
-    return access("/usr/bin/python3", X_OK) == 0 && std::system("command -v soffice >/dev/null 2>&1") == 0 &&
-           std::system("/usr/bin/python3 -c 'import uno' >/dev/null 2>&1") == 0;
+// Why the office tests cannot run here, or empty when they can.
+std::string MissingOffice() {
+    if (std::system("command -v soffice >/dev/null 2>&1") != 0) return "soffice (LibreOffice Calc) is not installed";
+    if (access("/usr/bin/python3", X_OK) != 0 || std::system("/usr/bin/python3 -c 'import uno' >/dev/null 2>&1") != 0) {
+        return "python3-uno (LibreOffice's Python bridge) is not installed";
+    }
+    return {};
 }
+
+// The file an office makes for its pipe: /tmp, or /var/tmp without /tmp.
+void RemovePipeFiles(const std::string& pipe) {
+    std::error_code ec;
+    for (const char* dir : {"/tmp", "/var/tmp"}) {
+        fs::remove(std::string(dir) + "/OSL_PIPE_" + std::to_string(getuid()) + "_" + pipe, ec);
+    }
+}
+
+// Ends a process group that is not this program's child (an office the
+// bridge started): SIGTERM, a bounded wait, then SIGKILL.
+void StopGroup(pid_t group) {
+    if (group <= 0 || kill(-group, 0) != 0) return;
+    kill(-group, SIGTERM);
+    for (int i = 0; i < 100 && kill(-group, 0) == 0; ++i) poll(nullptr, 0, 100);
+    kill(-group, SIGKILL);
+}
+
+// Longest wait for an office to take connections. The first start on a
+// machine builds a fresh profile and reads the whole office from disk: about
+// 25 s were seen on a loaded 2-core machine, against 1 s warm.
+constexpr int kOfficeStartSeconds = 120;
 
 // One LibreOffice for the whole test program, in its own session: it does the
 // conversions between CSV and .xls and plays the office that is already
-// running.
+// running. Stopped and its files removed when the program ends.
 class TestOffice {
 public:
     static TestOffice& get() {
@@ -51,20 +80,34 @@ public:
     std::string pipe;
     pid_t group = -1;
     bool ready = false;
+    std::string why;  // what went wrong when not ready
 
 private:
     TestOffice() {
         char folder[] = "/tmp/vel-test-office-XXXXXX";
-        if (!mkdtemp(folder)) return;
+        if (!mkdtemp(folder)) {
+            why = "cannot make a folder for the office";
+            return;
+        }
         base_ = folder;
         profile = base_ + "/profile";
         pipe = "vel_test_office_" + std::to_string(getpid());
+        fs::create_directory(base_ + "/tmp");
         std::vector<std::string> args = {"soffice", "--headless", "--invisible", "--norestore", "--nologo",
                                          "--nodefault", "--accept=pipe,name=" + pipe + ";urp;",
                                          "-env:UserInstallation=file://" + profile};
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
+        // Its own temporary files go into the folder removed at the end.
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            if (std::strncmp(*e, "TMPDIR=", 7) != 0) env.emplace_back(*e);
+        }
+        env.push_back("TMPDIR=" + base_ + "/tmp");
+        std::vector<char*> envp;
+        for (auto& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
         posix_spawnattr_t attr;
         posix_spawnattr_init(&attr);
         posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
@@ -73,27 +116,59 @@ private:
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
         pid_t pid = -1;
-        if (posix_spawnp(&pid, "soffice", &actions, &attr, argv.data(), environ) == 0) group = pid;
+        if (posix_spawnp(&pid, "soffice", &actions, &attr, argv.data(), envp.data()) == 0) group = pid;
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attr);
-        if (group <= 0) return;
-        // Ready once its pipe is there (the name is new to this run).
-        const fs::path socket = "/tmp/OSL_PIPE_" + std::to_string(getuid()) + "_" + pipe;
-        for (int i = 0; i < 1200 && !ready; ++i) {
-            ready = fs::exists(socket);
-            if (!ready) poll(nullptr, 0, 100);
+        if (group <= 0) {
+            why = "soffice could not be started";
+            return;
         }
+        // Ready once its pipe is there (the name is new to this run); an
+        // office that ends before that is not waited for.
+        const fs::path socket = "/tmp/OSL_PIPE_" + std::to_string(getuid()) + "_" + pipe;
+        const auto start = std::chrono::steady_clock::now();
+        while (!ready) {
+            ready = fs::exists(socket);
+            if (ready) break;
+            int status = 0;
+            if (waitpid(group, &status, WNOHANG) == group) {
+                why = "soffice ended before it took connections";
+                group = -1;
+                return;
+            }
+            if (std::chrono::steady_clock::now() - start > std::chrono::seconds(kOfficeStartSeconds)) {
+                why = "soffice took no connections within " + std::to_string(kOfficeStartSeconds) + " s";
+                return;
+            }
+            poll(nullptr, 0, 100);
+        }
+        startSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
     ~TestOffice() {
         if (group > 0) {
+            // The wrapper (oosplash) is this program's child and lives as long
+            // as the office: wait for it, boundedly, then make sure.
             kill(-group, SIGTERM);
             int status = 0;
-            waitpid(group, &status, 0);
+            bool ended = false;
+            for (int i = 0; i < 100 && !ended; ++i) {
+                ended = waitpid(group, &status, WNOHANG) == group;
+                if (!ended) poll(nullptr, 0, 100);
+            }
+            if (!ended) {
+                kill(-group, SIGKILL);
+                waitpid(group, &status, 0);
+            }
+            StopGroup(group);  // a soffice.bin left behind by its wrapper
         }
+        if (!pipe.empty()) RemovePipeFiles(pipe);
         std::error_code ec;
         if (!base_.empty()) fs::remove_all(base_, ec);
     }
     std::string base_;
+
+public:
+    double startSeconds = 0;
 };
 
 std::vector<std::vector<std::string>> ReadCsv(const std::string& text) {
@@ -142,12 +217,12 @@ struct CalcWorkbook : ::testing::Test {
     std::unique_ptr<Program> program;
 
     void SetUp() override {
-        if (!OfficeInstalled()) GTEST_SKIP() << "LibreOffice Calc with python3-uno is not installed";
+        if (const std::string missing = MissingOffice(); !missing.empty()) GTEST_SKIP() << missing;
         profile = dir.file("lo-profile");
         platform::CalcOptions options;
         options.bridgeScript = kBridge;
         options.profile = profile;
-        options.pipeName = "vel_test_" + std::to_string(getpid());
+        options.pipeName = pipeName;
         options.forceHeadless = true;
         calc = std::make_unique<platform::CalcSpreadsheet>(options);
         program = std::make_unique<Program>(
@@ -156,9 +231,12 @@ struct CalcWorkbook : ::testing::Test {
         program->sys.chartView = &view;
     }
     void TearDown() override {
-        // Whatever happened, no office started here outlives the test.
-        if (calc && calc->lastOfficeGroup() > 0) kill(-calc->lastOfficeGroup(), SIGTERM);
+        // Whatever happened, no office started here outlives the test, nor
+        // does its pipe file.
+        if (calc && calc->lastOfficeGroup() > 0) StopGroup(calc->lastOfficeGroup());
+        RemovePipeFiles(pipeName);
     }
+    const std::string pipeName = "vel_test_" + std::to_string(getpid());
 
     // Calc's own conversion between CSV (";", '"', UTF-8) and .xls, done by
     // the test office over UNO; `timeout` ends it if the office hangs.
@@ -246,7 +324,8 @@ doc.close(True)
 };
 
 TEST_F(CalcWorkbook, StartedOfficeUpdatesSavesInPlaceAndStopsAgain) {
-    ASSERT_TRUE(TestOffice::get().ready);
+    ASSERT_TRUE(TestOffice::get().ready) << TestOffice::get().why;
+    std::printf("test office up after %.1f s\n", TestOffice::get().startSeconds);
     const std::string original = makeWorkbook();
     ASSERT_FALSE(original.empty());
 
@@ -265,7 +344,7 @@ TEST_F(CalcWorkbook, StartedOfficeUpdatesSavesInPlaceAndStopsAgain) {
 }
 
 TEST_F(CalcWorkbook, RunningOfficeIsUsedAndLeftRunning) {
-    ASSERT_TRUE(TestOffice::get().ready);
+    ASSERT_TRUE(TestOffice::get().ready) << TestOffice::get().why;
     ASSERT_FALSE(makeWorkbook().empty());
     platform::CalcOptions options;
     options.bridgeScript = kBridge;
