@@ -24,8 +24,11 @@
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <set>
 
 extern char** environ;
 
@@ -45,11 +48,31 @@ std::string MissingOffice() {
     return {};
 }
 
-// The file an office makes for its pipe: /tmp, or /var/tmp without /tmp.
-void RemovePipeFiles(const std::string& pipe) {
+// The pipe files of offices in /tmp: each office makes one for the pipe it
+// accepts on and one for its single-instance pipe (named after a hash of its
+// profile), and leaves both behind when it is killed.
+std::set<std::string> PipeFiles() {
+    std::set<std::string> files;
+    const std::string prefix = "OSL_PIPE_" + std::to_string(getuid()) + "_";
     std::error_code ec;
-    for (const char* dir : {"/tmp", "/var/tmp"}) {
-        fs::remove(std::string(dir) + "/OSL_PIPE_" + std::to_string(getuid()) + "_" + pipe, ec);
+    for (const auto& entry : fs::directory_iterator("/tmp", ec)) {
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) files.insert(entry.path().string());
+    }
+    return files;
+}
+
+// Removes the pipe files made since `before` that no process listens on any
+// more: those of the offices this test started and stopped.
+void RemoveStalePipes(const std::set<std::string>& before) {
+    std::ifstream unix("/proc/net/unix");
+    std::set<std::string> listened;
+    for (std::string line; std::getline(unix, line);) {
+        const std::size_t slash = line.find(" /");
+        if (slash != std::string::npos) listened.insert(line.substr(slash + 1));
+    }
+    std::error_code ec;
+    for (const std::string& file : PipeFiles()) {
+        if (!before.count(file) && !listened.count(file)) fs::remove(file, ec);
     }
 }
 
@@ -93,6 +116,7 @@ private:
         base_ = folder;
         profile = base_ + "/profile";
         pipe = "vel_test_office_" + std::to_string(getpid());
+        pipesBefore_ = PipeFiles();
         fs::create_directory(base_ + "/tmp");
         std::vector<std::string> args = {"soffice", "--headless", "--invisible", "--norestore", "--nologo",
                                          "--nodefault", "--accept=pipe,name=" + pipe + ";urp;",
@@ -162,11 +186,12 @@ private:
             }
             StopGroup(group);  // a soffice.bin left behind by its wrapper
         }
-        if (!pipe.empty()) RemovePipeFiles(pipe);
+        RemoveStalePipes(pipesBefore_);
         std::error_code ec;
         if (!base_.empty()) fs::remove_all(base_, ec);
     }
     std::string base_;
+    std::set<std::string> pipesBefore_;
 
 public:
     double startSeconds = 0;
@@ -219,6 +244,11 @@ struct CalcWorkbook : ::testing::Test {
 
     void SetUp() override {
         if (const std::string missing = MissingOffice(); !missing.empty()) GTEST_SKIP() << missing;
+        pipesBefore = PipeFiles();
+        // An office the bridge starts keeps its temporary files in the test's folder.
+        if (const char* tmp = std::getenv("TMPDIR")) oldTmp = tmp;
+        fs::create_directory(dir.file("tmp"));
+        setenv("TMPDIR", dir.file("tmp").c_str(), 1);
         profile = dir.file("lo-profile");
         platform::CalcOptions options;
         options.bridgeScript = kBridge;
@@ -235,9 +265,13 @@ struct CalcWorkbook : ::testing::Test {
         // Whatever happened, no office started here outlives the test, nor
         // does its pipe file.
         if (calc && calc->lastOfficeGroup() > 0) StopGroup(calc->lastOfficeGroup());
-        RemovePipeFiles(pipeName);
+        RemoveStalePipes(pipesBefore);
+        if (oldTmp) setenv("TMPDIR", oldTmp->c_str(), 1);
+        else unsetenv("TMPDIR");
     }
     const std::string pipeName = "vel_test_" + std::to_string(getpid());
+    std::set<std::string> pipesBefore;
+    std::optional<std::string> oldTmp;
 
     // Calc's own conversion between CSV (";", '"', UTF-8) and .xls, done by
     // the test office over UNO; `timeout` ends it if the office hangs.
