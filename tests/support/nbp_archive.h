@@ -4,7 +4,8 @@
 // unit counts and codes ("100JPY") and the table-number labels, the names
 // line, one line per table (date, rates with a decimal comma, the table's
 // number and its full number "001/A/NBP/2024"), an empty line and the footer
-// lines of codes, names and unit counts. Every line ends in ";".
+// lines of codes, names and unit counts. Every line but the empty one ends
+// in ";".
 //
 // Tables come out on working days: no weekends, no bank holidays. A currency
 // may be quoted only from or until a day of the year (added or dropped
