@@ -197,6 +197,29 @@ TEST(PublishedArchive, Real2024ArchiveLineByLine) {
     EXPECT_EQ(ExpectRateFileFollows(ReadAll(archive), ReadAll(dir.path() / "Kurs2024")), 33u * 252u);
 }
 
+// The made-up year against the bank's own file of the same year: the same
+// tables on the same days under the same numbers, the same labels and lines.
+TEST(PublishedArchive, MadeUpYearHasTheBanksLayout) {
+    VEL_REQUIRE_TESTDATA(archive, kRealArchive);
+    const std::string realBytes = ReadAll(archive);
+    const std::vector<std::string> real = SplitLines(realBytes), made = SplitLines(Year(2024).csv);
+    // Cells without the currency columns: the label or date first, the table numbers last.
+    auto frame = [](const std::vector<std::string>& lines) {
+        std::vector<std::string> out;
+        for (const std::string& line : lines) {
+            const std::vector<std::string> cells = SplitCells(line);
+            std::string text = cells.empty() ? "" : cells[0];
+            if (line.rfind("20", 0) == 0 || line.rfind("data;", 0) == 0) text += "|" + cells[cells.size() - 2] + "|" + cells.back();
+            out.push_back(text + (line.empty() || line.back() == ';' ? ";" : ""));
+        }
+        return out;
+    };
+    EXPECT_EQ(frame(made), frame(real));
+    for (const std::string* bytes : {&realBytes, &Year(2024).csv}) {  // CR LF, nothing else
+        EXPECT_EQ(std::count(bytes->begin(), bytes->end(), '\n'), std::count(bytes->begin(), bytes->end(), '\r'));
+    }
+}
+
 TEST(PublishedArchive, Real2024UnitsAndSuffixes) {
     VEL_REQUIRE_TESTDATA(archive, kRealArchive);
     ScopedTempDir dir;
