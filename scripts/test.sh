@@ -16,6 +16,10 @@ nodata=0
 bash scripts/test-without-data.sh || nodata=1
 cd build
 ctest --output-on-failure -j2 --timeout 600
+
+# The same build and tests once more under the users' locale, whose decimal
+# separator is ",": every file must come out as under C.UTF-8.
+LANG=pl_PL.UTF-8 LC_ALL=pl_PL.UTF-8 ctest --output-on-failure -j2 --timeout 600
 if [ "$nodata" != 0 ]; then
     echo "A test of published data did not skip without it: see the output above" >&2
     exit 1

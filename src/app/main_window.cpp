@@ -13,9 +13,10 @@
 #include "platform/shell.h"
 #include "spool/printers.h"
 
+#include <charconv>
 #include <filesystem>
+#include <limits>
 #include <random>
-#include <sstream>
 
 namespace vel::app {
 
@@ -25,6 +26,25 @@ constexpr const char* kCaption = "Vel.8.61 Mirva-Soft Lenno ";
 constexpr const char* kAppTitle = "Vel-drukowanie";
 // Sunday first; "\x8c" "ro" is "Śro", "Pi\xb9" is "Pią".
 constexpr const char* kWeekdays[7] = {"Nie", "Pon", "Wto", "\x8c" "ro", "Czw", "Pi\xb9", "Sob"};
+
+// The next integer of a text in free form (blanks and line ends before it,
+// an optional sign), read without the process locale; the text moves past it.
+bool ReadInteger(std::string_view& text, int& value) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' ||
+                             text.front() == '\n'))
+        text.remove_prefix(1);
+    std::string_view digits = text;
+    const bool negative = !digits.empty() && digits.front() == '-';
+    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) digits.remove_prefix(1);
+    if (digits.empty() || digits.front() < '0' || digits.front() > '9') return false;
+    long long v = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
+    if (negative) v = -v;
+    if (ec != std::errc() || v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()) return false;
+    value = static_cast<int>(v);
+    text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+    return true;
+}
 
 std::string WithTrailingBackslash(std::string s) {
     if (!s.empty() && s.back() != '\\') s += '\\';
@@ -230,11 +250,11 @@ void MainWindow::firstTick() {
     const int sw = view_.screenWidth(), sh = view_.screenHeight(), w = view_.width();
     int left = sw - w, top = 0;
     if (auto text = TryReadFile(program_.workPath("Pos.{-}"))) {
-        std::istringstream in(*text);
+        std::string_view in = *text;
         int value;
-        if (in >> value) {
+        if (ReadInteger(in, value)) {
             left = value;
-            if (in >> value) top = value;
+            if (ReadInteger(in, value)) top = value;
         }
         if (left < 9) left = 0;
         if (top < 9) top = 0;

@@ -24,7 +24,8 @@ fs::path NativePath(std::string_view name) {
 
 namespace {
 
-char Fold(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+// ASCII letters only, whatever locale the process runs under.
+char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // '?' takes one character, or none where the name reaches a '.' or its end
 // (so "##-???.*" takes "##-A9.PCL", as Windows does); '*' takes any run.

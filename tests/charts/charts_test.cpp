@@ -18,7 +18,7 @@ using rates::RateLabel;
 const RateData& Data() { return Sample2024(); }
 
 // Rates as the file holds them: four decimals.
-double Rounded(double rate) { return std::stod(RateLine("XXX", "20240102", rate, "").substr(24, 6)); }
+double Rounded(double rate) { return Decimal(RateLine("XXX", "20240102", rate, "").substr(24, 6)); }
 
 // --- Chart arithmetic on a whole year of rates ------------------------------
 

@@ -5,6 +5,7 @@
 
 #include "support/nbp_archive.h"
 
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -62,6 +63,13 @@ inline std::string ToMazovia(std::string name) {
     return name;
 }
 
+// A decimal number with '.', read the same under any locale.
+inline double Decimal(const std::string& text) {
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
 // The currency columns of an archive: data rows are the lines whose first
 // cell is a date; a day whose cell is empty (the currency was not quoted)
 // has no rate.
@@ -93,7 +101,7 @@ inline std::vector<ArchiveColumn> ReadArchive(const std::string& csv) {
             std::string cell = row.at(k);
             if (cell.empty()) continue;
             if (auto comma = cell.find(','); comma != std::string::npos) cell[comma] = '.';
-            column.rates.push_back({row[0], std::stod(cell) / column.units, row.at(identifier)});
+            column.rates.push_back({row[0], Decimal(cell) / column.units, row.at(identifier)});
         }
         columns.push_back(column);
     }
@@ -102,10 +110,12 @@ inline std::vector<ArchiveColumn> ReadArchive(const std::string& csv) {
 
 inline std::string RateLine(const std::string& code, const std::string& yyyymmdd, double rate,
                             const std::string& table) {
+    char number[64];  // "%.4f" with '.' under any locale
+    const auto [end, ec] = std::to_chars(number, number + sizeof number, rate, std::chars_format::fixed, 4);
     char buf[128];
-    std::snprintf(buf, sizeof buf, "%s  %05d  %s-%s-%s  %.4f  %s", code.c_str(), DayNumber(yyyymmdd),
-                  yyyymmdd.substr(6, 2).c_str(), yyyymmdd.substr(4, 2).c_str(), yyyymmdd.substr(0, 4).c_str(), rate,
-                  table.c_str());
+    std::snprintf(buf, sizeof buf, "%s  %05d  %s-%s-%s  %s  %s", code.c_str(), DayNumber(yyyymmdd),
+                  yyyymmdd.substr(6, 2).c_str(), yyyymmdd.substr(4, 2).c_str(), yyyymmdd.substr(0, 4).c_str(),
+                  std::string(number, ec == std::errc() ? end : number).c_str(), table.c_str());
     return buf;
 }
 

@@ -1,6 +1,7 @@
 #include "jpk/jpk_request.h"
 
 #include "jpk_test_support.h"
+#include "support/locale.h"
 #include "support/temp_dir.h"
 #include "support/test_data.h"
 
@@ -56,22 +57,29 @@ struct RequestFixture {
     JpkTestProgram t;
 };
 
-TEST(JpkRequest, SecondGenerationMonthlyFileByteForByte) {
-    RequestFixture f;
-    f.SetNow(2022, 2, 10, 9, 15, 0);
-    WriteAll("JPK/JPK_VAT_2022-01_WQA-001_A.xml", Data("d_2022-01_A.xml"));
-    WriteAll("JPK/JPK_VAT_2022-01_WQA-001_B.xml", Data("d_2022-01_B.xml"));
-    EXPECT_TRUE(f.Run(Data("d_2022-01_request.txt")));
-    const fs::path out = "JPK/JPK_VAT_2022-01_WQA-001.XML";
-    EXPECT_EQ(ReadAll(out), Data("d_2022-01_expected.xml"));
-    EXPECT_EQ(ReadAll("VAT7.tmp"), "old\r\n" + Data("d_2022-01_summary.txt"));
-    EXPECT_FALSE(fs::exists("Wykon.to!"));
-    ASSERT_EQ(f.t.t.shell.ran.size(), 1u);
-    EXPECT_EQ(f.t.t.shell.ran[0], "WQA.exe /x ");
-    EXPECT_EQ(ReadAll("prog/args.txt"), "/x");
-    EXPECT_TRUE(f.t.Shown("Start  WQA.exe  dla  prog"));
-    EXPECT_TRUE(f.t.Shown("\"JPK\\JPK_VAT_2022-01_WQA-001_B.xml\" bez zakup\xf3w"));
-    EXPECT_EQ(fs::current_path(), f.dir.path());
+// The users' pl_PL locale (decimal comma) changes no byte of the JPK file
+// or of the summary.
+TEST(JpkRequest, SecondGenerationMonthlyFileByteForByteUnderEitherLocale) {
+    for (const char* locale : vel::test::kBothLocales) {
+        SCOPED_TRACE(locale);
+        vel::test::ScopedLocale scope(locale);
+        ASSERT_TRUE(scope.active()) << "scripts/install-deps.sh generates it";
+        RequestFixture f;
+        f.SetNow(2022, 2, 10, 9, 15, 0);
+        WriteAll("JPK/JPK_VAT_2022-01_WQA-001_A.xml", Data("d_2022-01_A.xml"));
+        WriteAll("JPK/JPK_VAT_2022-01_WQA-001_B.xml", Data("d_2022-01_B.xml"));
+        EXPECT_TRUE(f.Run(Data("d_2022-01_request.txt")));
+        const fs::path out = "JPK/JPK_VAT_2022-01_WQA-001.XML";
+        EXPECT_EQ(ReadAll(out), Data("d_2022-01_expected.xml"));
+        EXPECT_EQ(ReadAll("VAT7.tmp"), "old\r\n" + Data("d_2022-01_summary.txt"));
+        EXPECT_FALSE(fs::exists("Wykon.to!"));
+        ASSERT_EQ(f.t.t.shell.ran.size(), 1u);
+        EXPECT_EQ(f.t.t.shell.ran[0], "WQA.exe /x ");
+        EXPECT_EQ(ReadAll("prog/args.txt"), "/x");
+        EXPECT_TRUE(f.t.Shown("Start  WQA.exe  dla  prog"));
+        EXPECT_TRUE(f.t.Shown("\"JPK\\JPK_VAT_2022-01_WQA-001_B.xml\" bez zakup\xf3w"));
+        EXPECT_EQ(fs::current_path(), f.dir.path());
+    }
 }
 
 TEST(JpkRequest, FirstGenerationPrefixedFileByteForByte) {

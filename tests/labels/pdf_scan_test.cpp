@@ -3,6 +3,7 @@
 // without anti-aliasing (a thermal head prints whole dots), and every sticker
 // read back by zbarimg.
 #include "scan_support.h"
+#include "support/locale.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -61,11 +62,18 @@ protected:
         const std::string stem = "job" + std::to_string(jobs_++);
         vel::test::WriteAll(dir_.path() / (stem + ".lbl"), header + Records());
         const std::string pdf = (dir_.path() / (stem + ".pdf")).string();
-        const std::string command = "VEL_PDF_DIR='" + dir_.path().string() + "' '" + kVelJob + "' label '" +
-                                    (dir_.path() / (stem + ".lbl")).string() + "' --pdf '" + pdf + "'" +
-                                    (layout.empty() ? "" : " --layout " + layout) + " >/dev/null";
-        ASSERT_EQ(Shell(command), 0) << command;
-        ASSERT_TRUE(fs::exists(pdf));
+        // Under the users' pl_PL locale (decimal comma) too: the same file, byte for byte.
+        for (const char* locale : vel::test::kBothLocales) {
+            ASSERT_TRUE(vel::test::LocaleGenerated(locale)) << locale << ": scripts/install-deps.sh generates it";
+            const std::string out = locale == vel::test::kPlainLocale ? pdf : pdf + ".pl.pdf";
+            const std::string command = vel::test::LocaleEnvironment(locale) + "VEL_PDF_DIR='" + dir_.path().string() +
+                                        "' '" + kVelJob + "' label '" + (dir_.path() / (stem + ".lbl")).string() +
+                                        "' --pdf '" + out + "'" + (layout.empty() ? "" : " --layout " + layout) +
+                                        " >/dev/null";
+            ASSERT_EQ(Shell(command), 0) << command;
+            ASSERT_TRUE(fs::exists(out));
+        }
+        EXPECT_EQ(vel::test::ReadAll(pdf + ".pl.pdf"), vel::test::ReadAll(pdf));
 
         for (int dpi : {203, 300}) {
             auto px = [dpi](double mm) { return std::to_string(static_cast<int>(std::lround(mm * dpi / 25.4))); };

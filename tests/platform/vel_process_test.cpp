@@ -3,6 +3,7 @@
 // the orderly end on SIGTERM / SIGINT.
 
 #include "qt_test_support.h"
+#include "support/locale.h"
 #include "support/temp_dir.h"
 
 #include <QColor>
@@ -14,6 +15,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -301,6 +303,33 @@ TEST_F(VelProgram, WithADisplayTheWindowShowsAtTheTopRight) {
     vel.signal(SIGTERM);
     ASSERT_TRUE(vel.waitExit(std::chrono::seconds(5)));
     EXPECT_FALSE(fs::exists(lock));
+}
+
+// A print job under the users' pl_PL locale (decimal comma), with decimal
+// line spacing and pitch in its escapes: the same PDF and printer log, byte
+// for byte, as under C.
+TEST(VelJobPrint, SamePdfAndLogUnderEitherLocale) {
+    const std::string job =
+        "  Raport dzienny\r\n  za grudzien\r\n\x1b&l7.5C\x1b(s16.67H  Kwota 1234.50 zl\r\n  Linia druga\r\n\f";
+    std::map<std::string, std::string> plain;
+    for (const char* locale : kBothLocales) {
+        SCOPED_TRACE(locale);
+        ASSERT_TRUE(LocaleGenerated(locale)) << "scripts/install-deps.sh generates it";
+        ScopedTempDir dir;
+        WriteAll(dir.path() / "##-P02.PCL", job);
+        const std::string command = "cd " + Quote(dir.path().string()) + " && " + LocaleEnvironment(locale) +
+                                    Quote(VEL_JOB_PROGRAM) + " print '##-P02.PCL' --pdf job.pdf >out.txt 2>err.txt";
+        ASSERT_EQ(std::system(command.c_str()), 0) << ReadAll(dir.path() / "err.txt");
+        std::map<std::string, std::string> files;
+        for (const auto& e : fs::directory_iterator(dir.path())) files[e.path().filename().string()] = ReadAll(e.path());
+        if (locale != kPlainLocale) {
+            EXPECT_EQ(files, plain);
+            continue;
+        }
+        plain = files;
+        EXPECT_NE(PdfText((dir.path() / "job.pdf").string()).find("Kwota 1234.50 zl"), std::string::npos);
+        EXPECT_NE(files["Vel.Log"].find("PageWidth"), std::string::npos);
+    }
 }
 
 }  // namespace
