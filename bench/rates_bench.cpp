@@ -15,9 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The shared test data lie beside the source tree; VEL_SHARED_DIR may name them.
+// The published test data lie beside the source tree; VEL_TESTDATA may name them.
 fs::path SharedDir() {
-    if (const char* dir = std::getenv("VEL_SHARED_DIR")) return dir;
+    if (const char* dir = std::getenv("VEL_TESTDATA"); dir && *dir) return dir;
     return fs::path(__FILE__).parent_path() / ".." / ".." / "shared";
 }
 const fs::path kArchive = SharedDir() / "testdata" / "nbp" / "archiwum_tab_a_2024.csv";

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the rate archive fuzz target with clang (libFuzzer, address and
 # undefined-behaviour sanitizers) and runs it for SECONDS (default 60),
-# starting from the bank's real archive and a few small ones.
+# starting from the bank's real archive (from VEL_TESTDATA, when it is there)
+# and a few small ones.
 #   bash fuzz/rates_run.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,7 +15,7 @@ out=build-fuzz/rates
 mkdir -p "$out/corpus" "$out/crashes"
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -Isrc src/rates/rate_archive.cpp fuzz/rates_archive_fuzz.cpp -o "$out/rates_archive_fuzz"
-shared=../shared/testdata/nbp
+shared=${VEL_TESTDATA:-../shared}/testdata/nbp
 if [ -d "$shared" ]; then
     cp -n "$shared"/*.csv "$out/corpus/" 2>/dev/null || true
 fi

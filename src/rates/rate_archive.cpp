@@ -247,6 +247,17 @@ RateFileBuild BuildRateFile(const ArchiveTable& table, const std::vector<std::st
         const std::string_view header = table.cell(column, 0);
         const auto currency = ParseCurrencyHeader(header);
         if (!currency) continue;
+        // A currency the bank added or dropped during the year has empty
+        // cells on the days it was not quoted: those days get no line (a
+        // rate of 0 would be taken for a real one), and the block ends on
+        // its last quoted day. A column never quoted gets no block.
+        auto quoted = [&](int row) {
+            const std::string_view cell = table.cell(column, row);
+            return std::any_of(cell.begin(), cell.end(), IsDigit);
+        };
+        int lastQuoted = last;
+        while (lastQuoted >= 2 && !quoted(lastQuoted)) --lastQuoted;
+        if (lastQuoted < 2) continue;
         ++file.blocks;
         for (const std::string& line : carryOver) {
             if (line.compare(0, currency->code.size(), currency->code) == 0) {
@@ -254,7 +265,8 @@ RateFileBuild BuildRateFile(const ArchiveTable& table, const std::vector<std::st
                 out += "\r\n";
             }
         }
-        for (int row = 2; row <= last; ++row) {
+        for (int row = 2; row <= lastQuoted; ++row) {
+            if (!quoted(row)) continue;
             out += currency->code;
             out += "  ";
             out += dates[static_cast<std::size_t>(row - 2)];
@@ -262,7 +274,7 @@ RateFileBuild BuildRateFile(const ArchiveTable& table, const std::vector<std::st
             out += RatePerUnitText(table.cell(column, row), currency->unitZeros);
             out += "  ";
             out += table.cell(n + 2, row);
-            if (row == last) {
+            if (row == lastQuoted) {
                 out += CurrencyNameToMazovia(table.cell(column, 1));
                 out += ' ';
                 out += header;

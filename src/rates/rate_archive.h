@@ -90,18 +90,21 @@ std::optional<std::string> RateDateText(std::string_view dateCell);
 // up, as a person dividing the bank's figure would ("1,3550" per 100 ->
 // "0.0136"). The cell is read up to the first character that cannot continue
 // a number; a cell with no digits at all (an empty cell) counts as 0.
+// (The rate file leaves such a day out: see BuildRateFile.)
 std::string RatePerUnitText(std::string_view rateCell, int unitZeros);
 
 // The currency name in the Mazovia code page for the sibling programs, runs
 // of spaces cut to one, behind two spaces: "  dolar ameryka\xa4ski".
 std::string CurrencyNameToMazovia(std::string_view name);
 
-// The rate file made from a loaded archive and the carry-over lines.
+// The rate file made from a loaded archive and the carry-over lines. A day
+// whose cell holds no digit (the currency was not quoted that day) gets no
+// line in that currency's block; the block ends on its last quoted day.
 struct RateFileText {
     std::string year;   // first four characters of the first data row's date
     std::string bytes;  // CR LF lines
     int blocks = 0;     // currency blocks written
-    int dataRows = 0;   // rows per block
+    int dataRows = 0;   // data rows of the archive (a block has fewer when days are not quoted)
 };
 struct RateFileBuild {
     ArchiveError error;

@@ -18,11 +18,17 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <set>
 
 extern char** environ;
 
@@ -33,14 +39,61 @@ namespace fs = std::filesystem;
 
 const std::string kBridge = std::string(VEL_BINARY_DIR) + "/src/vel-calc-bridge.py";
 
-bool OfficeInstalled() {
-    return access("/usr/bin/python3", X_OK) == 0 && std::system("command -v soffice >/dev/null 2>&1") == 0 &&
-           std::system("/usr/bin/python3 -c 'import uno' >/dev/null 2>&1") == 0;
+// Why the office tests cannot run here, or empty when they can.
+std::string MissingOffice() {
+    if (std::system("command -v soffice >/dev/null 2>&1") != 0) return "soffice (LibreOffice Calc) is not installed";
+    if (access("/usr/bin/python3", X_OK) != 0 || std::system("/usr/bin/python3 -c 'import uno' >/dev/null 2>&1") != 0) {
+        return "python3-uno (LibreOffice's Python bridge) is not installed";
+    }
+    return {};
 }
+
+// The pipe files of offices in /tmp: each office makes one for the pipe it
+// accepts on and one for its single-instance pipe (named after a hash of its
+// profile), and leaves both behind when it is killed.
+std::set<std::string> PipeFiles() {
+    std::set<std::string> files;
+    const std::string prefix = "OSL_PIPE_" + std::to_string(getuid()) + "_";
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/tmp", ec)) {
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) files.insert(entry.path().string());
+    }
+    return files;
+}
+
+// Removes the pipe files made since `before` that no process listens on any
+// more: those of the offices this test started and stopped.
+void RemoveStalePipes(const std::set<std::string>& before) {
+    std::ifstream unix("/proc/net/unix");
+    std::set<std::string> listened;
+    for (std::string line; std::getline(unix, line);) {
+        const std::size_t slash = line.find(" /");
+        if (slash != std::string::npos) listened.insert(line.substr(slash + 1));
+    }
+    std::error_code ec;
+    for (const std::string& file : PipeFiles()) {
+        if (!before.count(file) && !listened.count(file)) fs::remove(file, ec);
+    }
+}
+
+// Ends a process group that is not this program's child (an office the
+// bridge started): SIGTERM, a bounded wait, then SIGKILL.
+void StopGroup(pid_t group) {
+    if (group <= 0 || kill(-group, 0) != 0) return;
+    kill(-group, SIGTERM);
+    for (int i = 0; i < 100 && kill(-group, 0) == 0; ++i) poll(nullptr, 0, 100);
+    kill(-group, SIGKILL);
+}
+
+// Longest wait for an office to take connections. The first start on a
+// machine builds a fresh profile and reads the whole office from disk: 9 s on
+// a 2-core machine busy with two other builds, against about 1 s warm; the
+// bound leaves room for a slower disk and a busier machine.
+constexpr int kOfficeStartSeconds = 120;
 
 // One LibreOffice for the whole test program, in its own session: it does the
 // conversions between CSV and .xls and plays the office that is already
-// running.
+// running. Stopped and its files removed when the program ends.
 class TestOffice {
 public:
     static TestOffice& get() {
@@ -51,14 +104,20 @@ public:
     std::string pipe;
     pid_t group = -1;
     bool ready = false;
+    std::string why;  // what went wrong when not ready
 
 private:
     TestOffice() {
         char folder[] = "/tmp/vel-test-office-XXXXXX";
-        if (!mkdtemp(folder)) return;
+        if (!mkdtemp(folder)) {
+            why = "cannot make a folder for the office";
+            return;
+        }
         base_ = folder;
         profile = base_ + "/profile";
         pipe = "vel_test_office_" + std::to_string(getpid());
+        pipesBefore_ = PipeFiles();
+        fs::create_directory(base_ + "/tmp");
         std::vector<std::string> args = {"soffice", "--headless", "--invisible", "--norestore", "--nologo",
                                          "--nodefault", "--accept=pipe,name=" + pipe + ";urp;",
                                          "-env:UserInstallation=file://" + profile};
@@ -75,13 +134,17 @@ private:
         // Under C.UTF-8 whatever locale the tests run under: this office's CSV
         // conversions then read and write numbers with '.'. The offices the
         // update starts itself follow the tests' locale, as a user's office does.
+        // Its own temporary files go into the folder removed at the end.
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e) {
             const std::string entry = *e;
-            if (entry.rfind("LANG", 0) != 0 && entry.rfind("LC_", 0) != 0) env.push_back(entry);
+            if (entry.rfind("LANG", 0) != 0 && entry.rfind("LC_", 0) != 0 && entry.rfind("TMPDIR=", 0) != 0) {
+                env.push_back(entry);
+            }
         }
         env.push_back("LANG=C.UTF-8");
         env.push_back("LC_ALL=C.UTF-8");
+        env.push_back("TMPDIR=" + base_ + "/tmp");
         std::vector<char*> envp;
         for (auto& e : env) envp.push_back(e.data());
         envp.push_back(nullptr);
@@ -89,24 +152,57 @@ private:
         if (posix_spawnp(&pid, "soffice", &actions, &attr, argv.data(), envp.data()) == 0) group = pid;
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attr);
-        if (group <= 0) return;
-        // Ready once its pipe is there (the name is new to this run).
-        const fs::path socket = "/tmp/OSL_PIPE_" + std::to_string(getuid()) + "_" + pipe;
-        for (int i = 0; i < 1200 && !ready; ++i) {
-            ready = fs::exists(socket);
-            if (!ready) poll(nullptr, 0, 100);
+        if (group <= 0) {
+            why = "soffice could not be started";
+            return;
         }
+        // Ready once its pipe is there (the name is new to this run); an
+        // office that ends before that is not waited for.
+        const fs::path socket = "/tmp/OSL_PIPE_" + std::to_string(getuid()) + "_" + pipe;
+        const auto start = std::chrono::steady_clock::now();
+        while (!ready) {
+            ready = fs::exists(socket);
+            if (ready) break;
+            int status = 0;
+            if (waitpid(group, &status, WNOHANG) == group) {
+                why = "soffice ended before it took connections";
+                group = -1;
+                return;
+            }
+            if (std::chrono::steady_clock::now() - start > std::chrono::seconds(kOfficeStartSeconds)) {
+                why = "soffice took no connections within " + std::to_string(kOfficeStartSeconds) + " s";
+                return;
+            }
+            poll(nullptr, 0, 100);
+        }
+        startSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
     ~TestOffice() {
         if (group > 0) {
+            // The wrapper (oosplash) is this program's child and lives as long
+            // as the office: wait for it, boundedly, then make sure.
             kill(-group, SIGTERM);
             int status = 0;
-            waitpid(group, &status, 0);
+            bool ended = false;
+            for (int i = 0; i < 100 && !ended; ++i) {
+                ended = waitpid(group, &status, WNOHANG) == group;
+                if (!ended) poll(nullptr, 0, 100);
+            }
+            if (!ended) {
+                kill(-group, SIGKILL);
+                waitpid(group, &status, 0);
+            }
+            StopGroup(group);  // a soffice.bin left behind by its wrapper
         }
+        RemoveStalePipes(pipesBefore_);
         std::error_code ec;
         if (!base_.empty()) fs::remove_all(base_, ec);
     }
     std::string base_;
+    std::set<std::string> pipesBefore_;
+
+public:
+    double startSeconds = 0;
 };
 
 std::vector<std::vector<std::string>> ReadCsv(const std::string& text) {
@@ -155,12 +251,17 @@ struct CalcWorkbook : ::testing::Test {
     std::unique_ptr<Program> program;
 
     void SetUp() override {
-        if (!OfficeInstalled()) GTEST_SKIP() << "LibreOffice Calc with python3-uno is not installed";
+        if (const std::string missing = MissingOffice(); !missing.empty()) GTEST_SKIP() << missing;
+        pipesBefore = PipeFiles();
+        // An office the bridge starts keeps its temporary files in the test's folder.
+        if (const char* tmp = std::getenv("TMPDIR")) oldTmp = tmp;
+        fs::create_directory(dir.file("tmp"));
+        setenv("TMPDIR", dir.file("tmp").c_str(), 1);
         profile = dir.file("lo-profile");
         platform::CalcOptions options;
         options.bridgeScript = kBridge;
         options.profile = profile;
-        options.pipeName = "vel_test_" + std::to_string(getpid());
+        options.pipeName = pipeName;
         options.forceHeadless = true;
         calc = std::make_unique<platform::CalcSpreadsheet>(options);
         program = std::make_unique<Program>(
@@ -169,9 +270,16 @@ struct CalcWorkbook : ::testing::Test {
         program->sys.chartView = &view;
     }
     void TearDown() override {
-        // Whatever happened, no office started here outlives the test.
-        if (calc && calc->lastOfficeGroup() > 0) kill(-calc->lastOfficeGroup(), SIGTERM);
+        // Whatever happened, no office started here outlives the test, nor
+        // does its pipe file.
+        if (calc && calc->lastOfficeGroup() > 0) StopGroup(calc->lastOfficeGroup());
+        RemoveStalePipes(pipesBefore);
+        if (oldTmp) setenv("TMPDIR", oldTmp->c_str(), 1);
+        else unsetenv("TMPDIR");
     }
+    const std::string pipeName = "vel_test_" + std::to_string(getpid());
+    std::set<std::string> pipesBefore;
+    std::optional<std::string> oldTmp;
 
     // Calc's own conversion between CSV (";", '"', UTF-8) and .xls, done by
     // the test office over UNO; `timeout` ends it if the office hangs.
@@ -259,7 +367,8 @@ doc.close(True)
 };
 
 TEST_F(CalcWorkbook, StartedOfficeUpdatesSavesInPlaceAndStopsAgain) {
-    ASSERT_TRUE(TestOffice::get().ready);
+    ASSERT_TRUE(TestOffice::get().ready) << TestOffice::get().why;
+    std::printf("test office up after %.1f s\n", TestOffice::get().startSeconds);
     const std::string original = makeWorkbook();
     ASSERT_FALSE(original.empty());
 
@@ -278,7 +387,7 @@ TEST_F(CalcWorkbook, StartedOfficeUpdatesSavesInPlaceAndStopsAgain) {
 }
 
 TEST_F(CalcWorkbook, RunningOfficeIsUsedAndLeftRunning) {
-    ASSERT_TRUE(TestOffice::get().ready);
+    ASSERT_TRUE(TestOffice::get().ready) << TestOffice::get().why;
     ASSERT_FALSE(makeWorkbook().empty());
     platform::CalcOptions options;
     options.bridgeScript = kBridge;

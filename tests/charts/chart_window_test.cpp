@@ -14,15 +14,8 @@ namespace {
 
 using rates::RateLabel;
 
-std::string RealRateFile() {
-    static const std::string text = [] {
-        std::vector<std::string> tables;
-        const auto columns = ReadArchive(ReadAll(std::string(VEL_SHARED_DIR) + "/testdata/nbp/archiwum_tab_a_2024.csv"),
-                                         &tables);
-        return BuildRateFile(columns, tables);
-    }();
-    return text;
-}
+// A whole made-up year of rates (2024, eleven currencies).
+const std::string& YearRateFile() { return Sample2024().rateFile; }
 
 const std::string kCaptionPrefix = "Wykresy kurs\xf3w:  ";
 
@@ -81,10 +74,10 @@ TEST_F(ChartWindow, SlotsAreLaidOutUnderEachOtherBelowTheMainWindow) {
 }
 
 TEST_F(ChartWindow, WithoutSavedChoiceListsAreFilledButNothingIsDrawn) {
-    writeRates(RealRateFile());
+    writeRates(YearRateFile());
     rates::KurShow(tp.program);
     for (int k = 0; k < rates::kChartSlots; ++k) {
-        EXPECT_EQ(view.lists[k].items.size(), 33u);
+        EXPECT_EQ(view.lists[k].items.size(), Sample2024().columns.size());
         EXPECT_EQ(view.lists[k].selected, -1);
         EXPECT_EQ(view.shownLists[k].items, view.lists[k].items);
         EXPECT_TRUE(view.canvases[k].ops.empty());
@@ -100,12 +93,15 @@ TEST_F(ChartWindow, WithoutSavedChoiceListsAreFilledButNothingIsDrawn) {
 }
 
 TEST_F(ChartWindow, ClickDrawsBarsLabelsTextsAndGrowsTheWindowLeftwards) {
-    writeRates(RealRateFile());
+    writeRates(YearRateFile());
     rates::KurShow(tp.program);
     click(0, "EUR euro");
 
     EXPECT_EQ(view.codes[0], "EUR");
-    EXPECT_EQ(view.labelText(0, RateLabel::Akt), " Akt 4.273");
+    // The euro's last rate in its shortest form: "4,2730" shows as 4.273.
+    std::string latest = RateLine("EUR", "20241231", Sample2024().column("EUR").rates.back().perUnit, "").substr(24, 6);
+    while (latest.back() == '0') latest.pop_back();
+    EXPECT_EQ(view.labelText(0, RateLabel::Akt), " Akt " + latest);
     EXPECT_EQ(view.labelText(0, RateLabel::Max).substr(0, 5), " Max ");
     const FakeChartCanvas& canvas = view.canvases[0];
     ASSERT_GE(canvas.ops.size(), 2u);
@@ -186,7 +182,7 @@ TEST_F(ChartWindow, CodeWithoutLinesShowsStartValuesAndLeavesCaption) {
 }
 
 TEST_F(ChartWindow, CaptionNamesTheFirstFourSlotsAndIsCutTo35) {
-    writeRates(RealRateFile());
+    writeRates(YearRateFile());
     rates::KurShow(tp.program);
     click(0, "EUR euro");
     click(1, "USD dolar ameryka\xf1ski");
@@ -198,7 +194,7 @@ TEST_F(ChartWindow, CaptionNamesTheFirstFourSlotsAndIsCutTo35) {
 }
 
 TEST_F(ChartWindow, ChoiceIsWrittenOnCloseAndRestoredOnTheNextShow) {
-    writeRates(RealRateFile());
+    writeRates(YearRateFile());
     rates::KurShow(tp.program);
     click(0, "EUR euro");
     click(1, "USD dolar ameryka\xf1ski");
@@ -239,7 +235,7 @@ TEST_F(ChartWindow, SavedEntryKeepsTheNextOneInView) {
 }
 
 TEST_F(ChartWindow, UnwritableSelectionFileIsNoError) {
-    writeRates(RealRateFile());
+    writeRates(YearRateFile());
     rates::KurShow(tp.program);
     click(0, "EUR euro");
     std::filesystem::create_directory(dir.file("Wal.{-}"));  // a folder in its place

@@ -2,6 +2,7 @@
 #include "charts/rate_file_builder.h"
 #include "rates/charts.h"
 #include "support/temp_dir.h"
+#include "support/test_data.h"
 #include "support/test_program.h"
 
 #include <gtest/gtest.h>
@@ -14,48 +15,17 @@ namespace {
 
 using rates::RateLabel;
 
-const std::string kArchive = std::string(VEL_SHARED_DIR) + "/testdata/nbp/archiwum_tab_a_2024.csv";
-
-struct Archive2024 {
-    std::vector<ArchiveColumn> columns;
-    std::vector<std::string> tables;
-    std::string rateFile;
-    Archive2024() {
-        columns = ReadArchive(ReadAll(kArchive), &tables);
-        rateFile = BuildRateFile(columns, tables);
-    }
-    const ArchiveColumn& column(const std::string& code) const {
-        for (const auto& c : columns) {
-            if (c.code == code) return c;
-        }
-        throw std::runtime_error("no column " + code);
-    }
-    std::vector<std::string> lines() const {
-        std::vector<std::string> out;
-        std::size_t start = 0;
-        while (start < rateFile.size()) {
-            std::size_t end = rateFile.find("\r\n", start);
-            out.push_back(rateFile.substr(start, end - start));
-            start = end + 2;
-        }
-        return out;
-    }
-};
-
-const Archive2024& Data() {
-    static const Archive2024 data;
-    return data;
-}
+const RateData& Data() { return Sample2024(); }
 
 // Rates as the file holds them: four decimals.
 double Rounded(double rate) { return Decimal(RateLine("XXX", "20240102", rate, "").substr(24, 6)); }
 
-// --- Chart arithmetic on the real 2024 archive -------------------------------
+// --- Chart arithmetic on a whole year of rates ------------------------------
 
-TEST(ChartArithmetic, MaxAktMinOfEveryCurrencyMatchTheArchive) {
-    const auto lines = Data().lines();
-    ASSERT_EQ(Data().columns.size(), 33u);
-    for (const ArchiveColumn& column : Data().columns) {
+// Highest, latest and lowest of every currency, and one bar per quoted day.
+void ExpectChartsMatch(const RateData& data) {
+    const auto lines = data.lines();
+    for (const ArchiveColumn& column : data.columns) {
         SCOPED_TRACE(column.code);
         double highest = 0, lowest = 1e9;
         for (const auto& r : column.rates) {
@@ -66,10 +36,44 @@ TEST(ChartArithmetic, MaxAktMinOfEveryCurrencyMatchTheArchive) {
         EXPECT_DOUBLE_EQ(chart.highest, highest);
         EXPECT_DOUBLE_EQ(chart.lowest, lowest);
         EXPECT_DOUBLE_EQ(chart.latest, Rounded(column.rates.back().perUnit));
-        EXPECT_EQ(chart.bars.size(), column.rates.size());
+        ASSERT_EQ(chart.bars.size(), column.rates.size());
+        for (std::size_t i = 0; i < column.rates.size(); ++i) {
+            EXPECT_EQ(chart.bars[i].x, DayNumber(column.rates[i].date) - DayNumber(column.rates[0].date) + 2);
+        }
     }
+}
+
+TEST(ChartArithmetic, MaxAktMinOfEveryCurrencyMatchTheArchive) {
+    ASSERT_EQ(Data().columns.size(), 11u);
+    ExpectChartsMatch(Data());
+}
+
+TEST(ChartArithmetic, CurrenciesAddedOrDroppedMidYearChartOnlyTheirQuotedDays) {
+    const auto lines = Data().lines();
+    // The rouble, last quoted on 29 February: its latest rate is that day's,
+    // and no day without a quote pulls its lowest down to nothing.
+    const rates::RateChart rouble = rates::ComputeRateChart(lines, "RUB");
+    const ArchiveColumn& rub = Data().column("RUB");
+    ASSERT_EQ(rub.rates.back().date, "20240229");
+    EXPECT_DOUBLE_EQ(rouble.latest, Rounded(rub.rates.back().perUnit));
+    EXPECT_GT(rouble.lowest, 0.03);
+    EXPECT_EQ(rouble.bars.back().x, 2 + 58);  // 2 January to 29 February
+    // The won, first quoted on 1 July: its chart starts there.
+    const rates::RateChart won = rates::ComputeRateChart(lines, "KRW");
+    EXPECT_EQ(won.firstDay, DayNumber("20240701"));
+    EXPECT_EQ(won.bars.front().x, 2);
+    EXPECT_EQ(won.bars.back().x, 2 + 183);  // 31 December
+    EXPECT_GT(won.lowest, 0.0);
+}
+
+TEST(PublishedArchive, ChartsOfThe2024ArchiveMatchIt) {
+    VEL_REQUIRE_TESTDATA(archive, "testdata/nbp/archiwum_tab_a_2024.csv");
+    const RateData real(ReadAll(archive));
+    ASSERT_EQ(real.columns.size(), 33u);
+    ExpectChartsMatch(real);
     // Two spot checks read off the archive by hand: the euro's last rate and
     // the yen's per-unit rate of 2 January (2,7855 for 100 JPY).
+    const auto lines = real.lines();
     EXPECT_DOUBLE_EQ(rates::ComputeRateChart(lines, "EUR").latest, 4.2730);
     EXPECT_EQ(lines[0].substr(0, 3), "THB");
     const rates::RateChart yen = rates::ComputeRateChart(lines, "JPY");

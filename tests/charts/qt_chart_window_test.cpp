@@ -32,21 +32,19 @@ QApplication& App() {
 const QRgb kMaroonPixel = qRgb(128, 0, 0);
 const QRgb kWhitePixel = qRgb(255, 255, 255);
 
-// The real 2024 window on Qt, offscreen, under a main window at (600, 10).
+// A whole year's window on Qt, offscreen, under a main window at (600, 10).
 struct QtCharts : ::testing::Test {
     ScopedTempDir dir;
     TestProgram tp;
     std::unique_ptr<platform::QtChartWindow> window;
-    std::vector<ArchiveColumn> columns;
-    std::vector<std::string> tables;
+    const std::vector<ArchiveColumn>& columns = Sample2024().columns;
     QtCharts() {
         App();
         window = std::make_unique<platform::QtChartWindow>([] { return rates::WindowRect{600, 10, 290, 92}; });
         tp.clock.set({2024, 12, 31, 12, 0, 0, 0, 2});
         tp.program.sys.chartView = window.get();
         rates::AttachChartWindow(tp.program);
-        columns = ReadArchive(ReadAll(std::string(VEL_SHARED_DIR) + "/testdata/nbp/archiwum_tab_a_2024.csv"), &tables);
-        WriteAll(dir.file("Kurs2024"), BuildRateFile(columns, tables));
+        WriteAll(dir.file("Kurs2024"), Sample2024().rateFile);
     }
     const ArchiveColumn& column(const std::string& code) {
         for (const auto& c : columns) {
@@ -135,7 +133,7 @@ TEST_F(QtCharts, ListClickRedrawsTheSlotWithoutTheOldBars) {
     WriteAll(dir.file("Wal.{-}"), "USD dolar ameryka\xf1ski\r\n");
     rates::KurShow(tp.program);
     QListWidget* list = static_cast<QListWidget*>(window->listWidget(0));
-    ASSERT_EQ(list->count(), 33);
+    ASSERT_EQ(list->count(), static_cast<int>(columns.size()));
     EXPECT_EQ(list->currentItem()->text().toStdString(), "USD dolar amerykański");
     // A user's choice goes through the list's own signal.
     for (int i = 0; i < list->count(); ++i) {

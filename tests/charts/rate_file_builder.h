@@ -1,12 +1,15 @@
 #pragma once
 // Builds a rate file of the sibling programs' fixed-column layout from a
 // table-A archive, independently of the program's own converter, so the
-// charts can be tested on a real year of rates.
+// charts can be tested on a whole year of rates.
+
+#include "support/nbp_archive.h"
 
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -20,6 +23,7 @@ struct ArchiveColumn {
     struct Rate {
         std::string date;  // YYYYMMDD
         double perUnit;
+        std::string table;  // the table's full number
     };
     std::vector<Rate> rates;
 };
@@ -59,8 +63,6 @@ inline std::string ToMazovia(std::string name) {
     return name;
 }
 
-// The currency columns of an archive: data rows are the lines whose first
-// cell is a date.
 // A decimal number with '.', read the same under any locale.
 inline double Decimal(const std::string& text) {
     double value = 0;
@@ -68,7 +70,10 @@ inline double Decimal(const std::string& text) {
     return value;
 }
 
-inline std::vector<ArchiveColumn> ReadArchive(const std::string& csv, std::vector<std::string>* tables) {
+// The currency columns of an archive: data rows are the lines whose first
+// cell is a date; a day whose cell is empty (the currency was not quoted)
+// has no rate.
+inline std::vector<ArchiveColumn> ReadArchive(const std::string& csv) {
     std::vector<std::vector<std::string>> rows;
     std::size_t start = 0;
     while (start < csv.size()) {
@@ -79,6 +84,7 @@ inline std::vector<ArchiveColumn> ReadArchive(const std::string& csv, std::vecto
     }
     std::vector<ArchiveColumn> columns;
     const auto& header = rows.at(0);
+    const std::size_t identifier = header.size() - 1;  // the full table number
     for (std::size_t k = 1; k < header.size(); ++k) {
         if (header[k].empty() || header[k][0] != '1') continue;
         ArchiveColumn column;
@@ -93,18 +99,11 @@ inline std::vector<ArchiveColumn> ReadArchive(const std::string& csv, std::vecto
         for (const auto& row : rows) {
             if (row.empty() || row[0].size() != 8 || row[0].compare(0, 2, "20") != 0) continue;
             std::string cell = row.at(k);
+            if (cell.empty()) continue;
             if (auto comma = cell.find(','); comma != std::string::npos) cell[comma] = '.';
-            column.rates.push_back({row[0], Decimal(cell) / column.units});
+            column.rates.push_back({row[0], Decimal(cell) / column.units, row.at(identifier)});
         }
         columns.push_back(column);
-    }
-    if (tables) {
-        const std::size_t identifier = header.size() - 1;  // the full table number
-        for (const auto& row : rows) {
-            if (row.size() > identifier && row[0].size() == 8 && row[0].compare(0, 2, "20") == 0) {
-                tables->push_back(row[identifier]);
-            }
-        }
     }
     return columns;
 }
@@ -122,11 +121,11 @@ inline std::string RateLine(const std::string& code, const std::string& yyyymmdd
 
 // The whole rate file: per column every data row, the last one with the
 // currency's name (Mazovia, single spaces) and the column header.
-inline std::string BuildRateFile(const std::vector<ArchiveColumn>& columns, const std::vector<std::string>& tables) {
+inline std::string BuildRateFile(const std::vector<ArchiveColumn>& columns) {
     std::string out;
     for (const ArchiveColumn& column : columns) {
         for (std::size_t i = 0; i < column.rates.size(); ++i) {
-            out += RateLine(column.code, column.rates[i].date, column.rates[i].perUnit, tables.at(i));
+            out += RateLine(column.code, column.rates[i].date, column.rates[i].perUnit, column.rates[i].table);
             if (i + 1 == column.rates.size()) {
                 std::string name = column.name;
                 for (std::size_t at = name.find("  "); at != std::string::npos; at = name.find("  ")) name.erase(at, 1);
@@ -136,6 +135,35 @@ inline std::string BuildRateFile(const std::vector<ArchiveColumn>& columns, cons
         }
     }
     return out;
+}
+
+// An archive's columns and the rate file made from them.
+struct RateData {
+    std::vector<ArchiveColumn> columns;
+    std::string rateFile;
+    explicit RateData(const std::string& csv) : columns(ReadArchive(csv)), rateFile(BuildRateFile(columns)) {}
+    const ArchiveColumn& column(const std::string& code) const {
+        for (const auto& c : columns) {
+            if (c.code == code) return c;
+        }
+        throw std::runtime_error("no column " + code);
+    }
+    std::vector<std::string> lines() const {
+        std::vector<std::string> out;
+        std::size_t start = 0;
+        while (start < rateFile.size()) {
+            const std::size_t end = rateFile.find("\r\n", start);
+            out.push_back(rateFile.substr(start, end - start));
+            start = end + 2;
+        }
+        return out;
+    }
+};
+
+// The made-up 2024 archive of support/nbp_archive.h, made once.
+inline const RateData& Sample2024() {
+    static const RateData data(MakeArchive(SampleYear(2024)).csv);
+    return data;
 }
 
 }  // namespace vel::test

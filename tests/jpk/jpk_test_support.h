@@ -18,10 +18,6 @@ inline std::filesystem::path DataFile(const std::string& name) {
 
 inline std::string Data(const std::string& name) { return vel::test::ReadAll(DataFile(name)); }
 
-inline std::filesystem::path Schema(const std::string& folder, const std::string& file) {
-    return std::filesystem::path(VEL_SHARED_DIR) / "jpk-xsd" / folder / file;
-}
-
 // Runs xmllint against the published schema; the log names the first fault.
 inline ::testing::AssertionResult ValidAgainst(const std::filesystem::path& file, const std::filesystem::path& xsd) {
     const std::string log = file.string() + ".xmllint.log";

@@ -206,6 +206,30 @@ TEST(RateFile, ColumnsThatAreNoCurrencyAreSkippedAndRepeatsKept) {
               "USD  38718  02-01-2026  5.0000  001/A/NBP/2026  e 1USD\r\n");
 }
 
+TEST(RateFile, DaysWithoutAQuoteGetNoLineAndNeverQuotedColumnsNoBlock) {
+    // The rouble dropped after the leap day, the won added on 1 March, gold
+    // never quoted.
+    ArchiveTable t;
+    t.load(Lines({
+        "data;1USD;1RUB;1KRW;1XAU;nr;numer;",
+        ";dolar;rubel;won;zloto;",
+        "20240228;4,0000;0,0437;;;1;001/A/NBP/2024;",
+        "20240229;4,1000;0,0440;;;2;002/A/NBP/2024;",
+        "20240301;4,2000;;0,0030;;3;003/A/NBP/2024;",
+        "l;1;1;1;1;",
+    }));
+    const RateFileBuild b = BuildRateFile(t, {});
+    ASSERT_EQ(b.error.problem, ArchiveProblem::None);
+    EXPECT_EQ(b.file.blocks, 3);
+    EXPECT_EQ(b.file.bytes,
+              "USD  38044  28-02-2024  4.0000  001/A/NBP/2024\r\n"
+              "USD  38045  29-02-2024  4.1000  002/A/NBP/2024\r\n"
+              "USD  38046  01-03-2024  4.2000  003/A/NBP/2024  dolar 1USD\r\n"
+              "RUB  38044  28-02-2024  0.0437  001/A/NBP/2024\r\n"
+              "RUB  38045  29-02-2024  0.0440  002/A/NBP/2024  rubel 1RUB\r\n"
+              "KRW  38046  01-03-2024  0.0030  003/A/NBP/2024  won 1KRW\r\n");
+}
+
 TEST(RateFile, LastDataRowFoundFromTheBottom) {
     // Footer lines after the data, and a date-like label in the header rows,
     // do not count; every row between the first and the last date does.

@@ -1,12 +1,16 @@
-// Converting archives on disk into rate files: the bank's real 2024 archive
-// line by line, the carry-over from the previous year's file, and damaged
-// archives that must leave the existing rate file exactly as it was.
+// Converting archives on disk into rate files: a whole year line by line (a
+// made-up one in the bank's layout, and the bank's real 2024 archive when the
+// published test data are there), the carry-over from the previous year's
+// file, and damaged archives that must leave the existing rate file exactly
+// as it was.
 #include "rates/rates.h"
 
 #include "app/job_command.h"
 #include "common/codepage.h"
 #include "support/locale.h"
+#include "support/nbp_archive.h"
 #include "support/temp_dir.h"
+#include "support/test_data.h"
 #include "support/test_program.h"
 
 #include <gtest/gtest.h>
@@ -23,13 +27,22 @@
 namespace vel::rates {
 namespace {
 
+using test::ArchiveFileName;
+using test::GeneratedArchive;
+using test::MakeArchive;
 using test::ReadAll;
+using test::SampleYear;
 using test::ScopedTempDir;
 using test::TestProgram;
 using test::WriteAll;
 
-const std::filesystem::path kRealArchive =
-    std::filesystem::path(VEL_SHARED_DIR) / "testdata" / "nbp" / "archiwum_tab_a_2024.csv";
+const char* const kRealArchive = "testdata/nbp/archiwum_tab_a_2024.csv";
+
+const GeneratedArchive& Year(int year) {
+    static const GeneratedArchive y2024 = MakeArchive(SampleYear(2024));
+    static const GeneratedArchive y2025 = MakeArchive(SampleYear(2025));
+    return year == 2024 ? y2024 : y2025;
+}
 
 std::vector<std::string> SplitLines(const std::string& bytes) {
     std::vector<std::string> lines;
@@ -71,45 +84,23 @@ std::string ExpectedDayAndDate(const std::string& cell) {
     return std::to_string(days) + "  " + cell.substr(6, 2) + "-" + cell.substr(4, 2) + "-" + cell.substr(0, 4);
 }
 
-class RateConvert : public ::testing::Test {
-protected:
-    void SetUp() override { tp.clock.set({2025, 3, 10, 12, 0, 0, 0, 1}); }
-
-    ConvertResult convertReal() {
-        WriteAll(dir.file("archiwum_tab_a_2024.csv"), ReadAll(kRealArchive));
-        ConvertRequest r;
-        r.archive = "archiwum_tab_a_2024.csv";
-        r.previousYear = PreviousYear(tp.program);
-        return ConvertArchiveFile(r);
-    }
-
-    ScopedTempDir dir;
-    TestProgram tp;
-};
-
-TEST_F(RateConvert, RealArchiveLineByLine) {
-    const ConvertResult result = convertReal();
-    ASSERT_TRUE(result.ok()) << ConvertStatusText(result);
-    EXPECT_EQ(result.rateFileName, "Kurs2024");
-
-    const std::vector<std::string> csv = SplitLines(ReadAll(kRealArchive));
+// Checks a rate file against the archive it was made from, worked out here
+// from the CSV alone: per currency column, one line per day with a rate, the
+// last one with the name and the header. Returns the number of lines.
+std::size_t ExpectRateFileFollows(const std::string& csvBytes, const std::string& bytes) {
+    const std::vector<std::string> csv = SplitLines(csvBytes);
     const std::vector<std::string> header = SplitCells(csv[0]), names = SplitCells(csv[1]);
     std::vector<std::vector<std::string>> rows;
     for (const std::string& line : csv) {
         if (line.rfind("20", 0) == 0) rows.push_back(SplitCells(line));
     }
-    ASSERT_EQ(rows.size(), 252u);
     const std::size_t currencies = SplitCells(csv.back()).size() - 1;
-    ASSERT_EQ(currencies, 33u);
 
-    const std::string bytes = ReadAll(dir.path() / "Kurs2024");
-    ASSERT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+    EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
     std::size_t crlf = 0;
     for (std::size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at + 2)) ++crlf;
     const std::vector<std::string> lines = SplitLines(bytes);
-    ASSERT_EQ(crlf, lines.size());  // every line ends in CR LF, no bare LF
-    ASSERT_EQ(lines.size(), currencies * rows.size());
-    EXPECT_EQ(result.blocks, 33);
+    EXPECT_EQ(crlf, lines.size());  // every line ends in CR LF, no bare LF
 
     std::size_t at = 0;
     for (std::size_t column = 1; column <= currencies; ++column) {
@@ -119,17 +110,26 @@ TEST_F(RateConvert, RealArchiveLineByLine) {
         const std::string code = head.substr(1 + zeros);
         long long unit = 1;
         for (std::size_t i = 0; i < zeros; ++i) unit *= 10;
-        for (std::size_t r = 0; r < rows.size(); ++r, ++at) {
+        std::vector<std::size_t> quoted;
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            if (!rows[r][column].empty()) quoted.push_back(r);
+        }
+        for (std::size_t q = 0; q < quoted.size(); ++q, ++at) {
+            if (at >= lines.size()) {
+                ADD_FAILURE() << "the file ends in the block of " << code;
+                return lines.size();
+            }
+            const std::vector<std::string>& row = rows[quoted[q]];
             const std::string& line = lines[at];
             SCOPED_TRACE(line);
             EXPECT_EQ(line.substr(0, 3), code);
             EXPECT_EQ(line.substr(3, 2), "  ");
-            EXPECT_EQ(line.substr(5, 17), ExpectedDayAndDate(rows[r][0]));
+            EXPECT_EQ(line.substr(5, 17), ExpectedDayAndDate(row[0]));
             EXPECT_EQ(line.substr(22, 2), "  ");
-            EXPECT_EQ(line.substr(24, 6), ExpectedRate(rows[r][column], unit));
+            EXPECT_EQ(line.substr(24, 6), ExpectedRate(row[column], unit));
             EXPECT_EQ(line.substr(30, 2), "  ");
-            EXPECT_EQ(line.substr(32, 14), rows[r][currencies + 2]);
-            if (r + 1 < rows.size()) {
+            EXPECT_EQ(line.substr(32, 14), row[currencies + 2]);
+            if (q + 1 < quoted.size()) {
                 EXPECT_EQ(line.size(), 46u);
             } else {
                 std::string name = names[column];
@@ -138,10 +138,97 @@ TEST_F(RateConvert, RealArchiveLineByLine) {
             }
         }
     }
+    EXPECT_EQ(at, lines.size());
+    return lines.size();
 }
 
-TEST_F(RateConvert, RealArchiveUnitsAndSuffixes) {
-    ASSERT_TRUE(convertReal().ok());
+class RateConvert : public ::testing::Test {
+protected:
+    void SetUp() override { tp.clock.set({2025, 3, 10, 12, 0, 0, 0, 1}); }
+
+    ConvertResult convert(const std::string& csv, int year = 2024) {
+        WriteAll(dir.file(ArchiveFileName(year)), csv);
+        ConvertRequest r;
+        r.archive = ArchiveFileName(year);
+        r.previousYear = PreviousYear(tp.program);
+        return ConvertArchiveFile(r);
+    }
+    ConvertResult convert2024() { return convert(Year(2024).csv); }
+
+    ScopedTempDir dir;
+    TestProgram tp;
+};
+
+TEST_F(RateConvert, WholeYearLineByLine) {
+    // 2024: a leap year, weekends and holidays without tables, the won added
+    // on 1 July and the rouble last quoted on 29 February.
+    const ConvertResult result = convert2024();
+    ASSERT_TRUE(result.ok()) << ConvertStatusText(result);
+    EXPECT_EQ(result.rateFileName, "Kurs2024");
+    EXPECT_EQ(result.blocks, 11);
+    const GeneratedArchive& year = Year(2024);
+    ASSERT_EQ(year.days.size(), 252u);
+    std::size_t quotes = 0;
+    for (const auto& column : year.cells) quotes += std::count_if(column.begin(), column.end(), [](auto& c) { return !c.empty(); });
+    ASSERT_LT(quotes, 11u * 252u);
+    const std::string bytes = ReadAll(dir.path() / "Kurs2024");
+    EXPECT_EQ(ExpectRateFileFollows(year.csv, bytes), quotes);
+    // Days without a quote get no line: no rate of 0 anywhere.
+    EXPECT_EQ(bytes.find("  0.0000  "), std::string::npos);
+    const std::size_t leapDay = std::find(year.days.begin(), year.days.end(), "20240229") - year.days.begin();
+    ASSERT_LT(leapDay, year.days.size());
+    EXPECT_NE(bytes.find("RUB  " + ExpectedDayAndDate("20240229") + "  0." + year.cells[8][leapDay].substr(2) + "  " +
+                         year.tables[leapDay] + "  rubel rosyjski 1RUB\r\nIDR  "),
+              std::string::npos);
+    EXPECT_EQ(bytes.find("RUB  " + ExpectedDayAndDate("20240301")), std::string::npos);
+    EXPECT_EQ(bytes.find("KRW  " + ExpectedDayAndDate("20240628")), std::string::npos);
+    EXPECT_NE(bytes.find("\r\nKRW  " + ExpectedDayAndDate("20240701")), std::string::npos);
+}
+
+TEST(PublishedArchive, Real2024ArchiveLineByLine) {
+    VEL_REQUIRE_TESTDATA(archive, kRealArchive);
+    ScopedTempDir dir;
+    WriteAll(dir.file("archiwum_tab_a_2024.csv"), ReadAll(archive));
+    ConvertRequest r;
+    r.archive = "archiwum_tab_a_2024.csv";
+    r.previousYear = "2023";
+    const ConvertResult result = ConvertArchiveFile(r);
+    ASSERT_TRUE(result.ok()) << ConvertStatusText(result);
+    EXPECT_EQ(result.blocks, 33);
+    EXPECT_EQ(ExpectRateFileFollows(ReadAll(archive), ReadAll(dir.path() / "Kurs2024")), 33u * 252u);
+}
+
+// The made-up year against the bank's own file of the same year: the same
+// tables on the same days under the same numbers, the same labels and lines.
+TEST(PublishedArchive, MadeUpYearHasTheBanksLayout) {
+    VEL_REQUIRE_TESTDATA(archive, kRealArchive);
+    const std::string realBytes = ReadAll(archive);
+    const std::vector<std::string> real = SplitLines(realBytes), made = SplitLines(Year(2024).csv);
+    // Cells without the currency columns: the label or date first, the table numbers last.
+    auto frame = [](const std::vector<std::string>& lines) {
+        std::vector<std::string> out;
+        for (const std::string& line : lines) {
+            const std::vector<std::string> cells = SplitCells(line);
+            std::string text = cells.empty() ? "" : cells[0];
+            if (line.rfind("20", 0) == 0 || line.rfind("data;", 0) == 0) text += "|" + cells[cells.size() - 2] + "|" + cells.back();
+            out.push_back(text + (line.empty() || line.back() == ';' ? ";" : ""));
+        }
+        return out;
+    };
+    EXPECT_EQ(frame(made), frame(real));
+    for (const std::string* bytes : {&realBytes, &Year(2024).csv}) {  // CR LF, nothing else
+        EXPECT_EQ(std::count(bytes->begin(), bytes->end(), '\n'), std::count(bytes->begin(), bytes->end(), '\r'));
+    }
+}
+
+TEST(PublishedArchive, Real2024UnitsAndSuffixes) {
+    VEL_REQUIRE_TESTDATA(archive, kRealArchive);
+    ScopedTempDir dir;
+    ConvertRequest r;
+    r.archive = archive.string();
+    r.folder = dir.path().string();
+    r.previousYear = "2023";
+    ASSERT_TRUE(ConvertArchiveFile(r).ok());
     const std::vector<std::string> lines = SplitLines(ReadAll(dir.path() / "Kurs2024"));
     std::map<std::string, std::string> first, last;
     for (const std::string& line : lines) {
@@ -174,7 +261,7 @@ TEST_F(RateConvert, LfLineEndsOrThePolishLocaleGiveTheSameFile) {
         EXPECT_TRUE(ConvertArchiveFile(r).ok());
         return ReadAll(dir.path() / "Kurs2024");
     };
-    const std::string crlf = ReadAll(kRealArchive);
+    const std::string crlf = Year(2024).csv;
     std::string lf = crlf;
     for (std::size_t at; (at = lf.find("\r\n")) != std::string::npos;) lf.erase(at, 1);
     std::string plain;
@@ -188,62 +275,53 @@ TEST_F(RateConvert, LfLineEndsOrThePolishLocaleGiveTheSameFile) {
     EXPECT_EQ(convert(crlf), plain);
 }
 
-// The next year's archive: the real one with its dates moved a year on.
-std::string NextYearArchive() {
-    std::string bytes = ReadAll(kRealArchive);
-    std::string out;
-    for (const std::string& line : SplitLines(bytes)) {
-        std::string l = line;
-        if (l.rfind("2024", 0) == 0 && l.substr(4, 4) != "0229") l.replace(0, 4, "2025");
-        for (std::size_t at; (at = l.find("/NBP/2024")) != std::string::npos;) l.replace(at, 9, "/NBP/2025");
-        if (l.rfind("20240229", 0) == 0) continue;  // no such day in 2025
-        out += l + "\r\n";
-    }
-    return out;
+std::size_t Quotes(const GeneratedArchive& year, std::size_t column) {
+    const auto& cells = year.cells[column];
+    return static_cast<std::size_t>(std::count_if(cells.begin(), cells.end(), [](auto& c) { return !c.empty(); }));
 }
 
 TEST_F(RateConvert, NextYearStartsEachBlockWithLastYearsFinalRate) {
-    ASSERT_TRUE(convertReal().ok());
+    ASSERT_TRUE(convert2024().ok());
     const std::vector<std::string> year2024 = SplitLines(ReadAll(dir.path() / "Kurs2024"));
 
-    WriteAll(dir.file("archiwum_tab_a_2025.csv"), NextYearArchive());
-    ConvertRequest r;
-    r.archive = "archiwum_tab_a_2025.csv";
-    r.previousYear = "2024";
-    const ConvertResult result = ConvertArchiveFile(r);
+    const ConvertResult result = convert(Year(2025).csv, 2025);  // the clock says 2025: Kurs2024 is carried
     ASSERT_TRUE(result.ok()) << ConvertStatusText(result);
-    EXPECT_EQ(result.carryOverKept, 33u);
+    EXPECT_EQ(result.carryOverKept, 11u);
 
     const std::vector<std::string> year2025 = SplitLines(ReadAll(dir.path() / "Kurs2025"));
-    ASSERT_EQ(year2025.size(), 33u * 252u);  // 251 days and the carried line per currency
     std::size_t at = 0;
-    std::size_t blocks = 0;
+    std::size_t column = 0;
     for (const std::string& line : year2024) {
         if (line.size() <= 46) continue;
-        ++blocks;
         SCOPED_TRACE(line);
+        ASSERT_LT(at + 1, year2025.size());
+        // The carried line, then the block's first day of 2025 (the won's is 1 July).
         EXPECT_EQ(year2025[at], line.substr(0, 46));
-        EXPECT_EQ(year2025[at + 1].substr(0, 22), line.substr(0, 3) + "  38353  02-01-2025");
-        at += 252;
+        const std::string code = line.substr(0, 3);
+        EXPECT_EQ(year2025[at + 1].substr(0, 22), code + "  " + ExpectedDayAndDate(code == "KRW" ? "20250701" : "20250102"));
+        at += 1 + Quotes(Year(2025), column++);
     }
-    EXPECT_EQ(blocks, 33u);
+    EXPECT_EQ(column, 11u);
+    EXPECT_EQ(at, year2025.size());
 }
 
 TEST_F(RateConvert, ConvertingTheSameYearAgainCarriesItsOwnBlockEnds) {
-    ASSERT_TRUE(convertReal().ok());  // the clock says 2025: the carry-over file is Kurs2024 itself
-    const std::string once = ReadAll(dir.path() / "Kurs2024");
-    const ConvertResult again = convertReal();
+    ASSERT_TRUE(convert2024().ok());  // the clock says 2025: the carry-over file is Kurs2024 itself
+    const std::vector<std::string> once = SplitLines(ReadAll(dir.path() / "Kurs2024"));
+    const ConvertResult again = convert2024();
     ASSERT_TRUE(again.ok());
-    EXPECT_EQ(again.carryOverFound, 33u);
+    EXPECT_EQ(again.carryOverFound, 11u);
     const std::vector<std::string> lines = SplitLines(ReadAll(dir.path() / "Kurs2024"));
-    ASSERT_EQ(lines.size(), 33u * 253u);
-    EXPECT_EQ(lines[0], "THB  38351  31-12-2024  0.1199  252/A/NBP/2024");
-    EXPECT_EQ(lines[1], SplitLines(once)[0]);
+    ASSERT_EQ(lines.size(), once.size() + 11u);
+    const std::size_t audEnd = Quotes(Year(2024), 0) - 1;
+    EXPECT_EQ(lines[0], once[audEnd].substr(0, 46));
+    EXPECT_EQ(lines[0].substr(0, 22), "AUD  " + ExpectedDayAndDate("20241231"));
+    EXPECT_EQ(lines[1], once[0]);
 }
 
 TEST_F(RateConvert, TimerPathReportsInTheStatusLine) {
     tp.clock.set({2025, 6, 1, 8, 0, 0, 0, 0});
-    WriteAll(dir.file("archiwum_tab_a_2024.csv"), ReadAll(kRealArchive));
+    WriteAll(dir.file("archiwum_tab_a_2024.csv"), Year(2024).csv);
     EXPECT_TRUE(ConvertRateArchive(tp.program, "2024"));
     ASSERT_FALSE(tp.status.history.empty());
     // The label cuts what does not fit; the text is whole before that.
@@ -257,7 +335,7 @@ TEST_F(RateConvert, MoreThanFiftyCarryOverLinesKeepsFiftyAndSaysSo) {
     for (int i = 0; i < 57; ++i) previous += "USD  38351  31-12-2024  4.1012  252/A/NBP/2024  dolar " + std::to_string(i) + "\r\n";
     WriteAll(dir.file("Kurs2024"), previous);
     tp.clock.set({2025, 6, 1, 8, 0, 0, 0, 0});
-    WriteAll(dir.file("archiwum_tab_a_2025.csv"), NextYearArchive());
+    WriteAll(dir.file("archiwum_tab_a_2025.csv"), Year(2025).csv);
     ASSERT_TRUE(ConvertRateArchive(tp.program, "2025"));
     EXPECT_EQ(tp.status.history.back(), "Z Kurs2024 wzi\xeato tylko 50 z 57 linii");
     const std::vector<std::string> lines = SplitLines(ReadAll(dir.path() / "Kurs2025"));
@@ -321,12 +399,12 @@ TEST_F(RateConvert, UnwritableFolderKeepsTheOldFile) {
 
 TEST_F(RateConvert, CommandConvertsInAFolderAndReportsFailures) {
     ScopedTempDir other;  // now the current directory; the work goes to `dir`
-    WriteAll(dir.file("archiwum_tab_a_2024.csv"), ReadAll(kRealArchive));
+    WriteAll(dir.file("archiwum_tab_a_2024.csv"), Year(2024).csv);
     std::ostringstream out, err;
     EXPECT_EQ(RunRatesCommand(tp.program, {"archiwum_tab_a_2024.csv", "--dir", dir.path().string()}, out, err), 0)
         << err.str();
     EXPECT_EQ(out.str(), (dir.path() / "Kurs2024").string() + "\n");
-    EXPECT_EQ(SplitLines(ReadAll(dir.path() / "Kurs2024")).size(), 33u * 252u);
+    EXPECT_EQ(SplitLines(ReadAll(dir.path() / "Kurs2024")).front().substr(0, 22), "AUD  " + ExpectedDayAndDate("20240102"));
     EXPECT_FALSE(std::filesystem::exists(other.path() / "Kurs2024"));
 
     std::ostringstream out2, err2;
@@ -340,8 +418,12 @@ TEST_F(RateConvert, CommandConvertsInAFolderAndReportsFailures) {
 }
 
 TEST_F(RateConvert, JobCommandWritesIntoTheCurrentDirectoryByDefault) {
+    ScopedTempDir source;  // the archive lies elsewhere; the rate file goes to `dir`
+    WriteAll(source.file("archiwum_tab_a_2024.csv"), Year(2024).csv);
+    std::filesystem::current_path(dir.path());
     std::ostringstream out, err;
-    EXPECT_EQ(app::RunJobCommand(tp.program, {"rates", kRealArchive.string()}, out, err), 0) << err.str();
+    EXPECT_EQ(app::RunJobCommand(tp.program, {"rates", source.file("archiwum_tab_a_2024.csv")}, out, err), 0)
+        << err.str();
     EXPECT_EQ(out.str(), "Kurs2024\n");
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "Kurs2024"));
 }

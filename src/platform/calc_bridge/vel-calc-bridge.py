@@ -20,6 +20,7 @@
 # profile folder), CALC_HEADLESS=1 (no windows), CALC_SOFFICE (the program).
 
 import os
+import signal
 import subprocess
 import sys
 import time
@@ -34,7 +35,9 @@ except ImportError:
     sys.stdout.flush()
     sys.exit(3)
 
-CONNECT_SECONDS = 60
+# A first start builds the profile and reads the office from disk (9 s were
+# measured on a busy 2-core machine); the program waits 120 s for the answer.
+CONNECT_SECONDS = 90
 TOKEN_NAME = "VelCalcBridgeToken"
 
 
@@ -131,6 +134,28 @@ class Bridge:
             self.office = None
         return os.getpgid(self.office.pid) if self.office is not None and self.office.poll() is None else 0
 
+    def stop_office(self):
+        # Ends the office this bridge started and reaps it, so that neither
+        # its wrapper nor soffice.bin outlives the bridge.
+        if self.office is None:
+            return
+        group = self.office.pid
+        for sig, seconds in ((signal.SIGTERM, 10), (signal.SIGKILL, 5)):
+            try:
+                os.killpg(group, sig)
+            except ProcessLookupError:
+                break
+            try:
+                self.office.wait(timeout=seconds)
+                break
+            except subprocess.TimeoutExpired:
+                pass
+        try:
+            os.killpg(group, signal.SIGKILL)  # a soffice.bin its wrapper left
+        except ProcessLookupError:
+            pass
+        self.office = None
+
     def open(self, path):
         self.url = uno.systemPathToFileUrl(os.path.abspath(path))
         doc = self.desktop.loadComponentFromURL(self.url, "_blank", 0, (prop("Hidden", self.headless),))
@@ -169,8 +194,9 @@ class Bridge:
                 pass
             try:
                 self.office.wait(timeout=20)
+                self.office = None
             except subprocess.TimeoutExpired:
-                os.killpg(os.getpgid(self.office.pid), 15)
+                self.stop_office()
 
     def run(self, line):
         command, _, rest = line.partition(" ")
@@ -200,8 +226,7 @@ def main():
         pgid = bridge.connect()
     except Exception as e:  # no office, or it did not answer
         reply("ERR connect " + escape(str(e) or type(e).__name__))
-        if bridge.office is not None and bridge.office.poll() is None:
-            os.killpg(os.getpgid(bridge.office.pid), 15)
+        bridge.stop_office()
         return 2
     reply("OK ready %d" % pgid)
     for raw in sys.stdin.buffer:

@@ -273,7 +273,15 @@ private:
 }  // namespace
 
 CalcSpreadsheet::CalcSpreadsheet(CalcOptions options) : options_(std::move(options)) {
-    if (options_.bridgeScript.empty()) options_.bridgeScript = ProgramDir() + "/" + kBridgeName;
+    if (options_.bridgeScript.empty()) {
+        // Beside the program in the build tree; installed, in ../libexec/vel.
+        const std::string installed = ProgramDir() + "/../libexec/vel/" + kBridgeName;
+        std::error_code ec;
+        options_.bridgeScript = ProgramDir() + "/" + kBridgeName;
+        if (!fs::is_regular_file(options_.bridgeScript, ec) && fs::is_regular_file(installed, ec)) {
+            options_.bridgeScript = fs::path(installed).lexically_normal().string();
+        }
+    }
 }
 
 std::string CalcSpreadsheet::sofficePath() {

@@ -17,7 +17,7 @@
 namespace vel::platform {
 
 struct CalcOptions {
-    std::string bridgeScript;  // empty: "vel-calc-bridge.py" beside the running program
+    std::string bridgeScript;  // empty: "vel-calc-bridge.py" beside the running program or in its ../libexec/vel
     std::string python = "/usr/bin/python3";  // Debian's, where the uno module lives
     std::string soffice;  // empty: "soffice" on the PATH or LibreOffice's usual place
     std::string profile;  // empty: the user's own LibreOffice profile
