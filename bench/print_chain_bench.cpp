@@ -5,6 +5,7 @@
 //
 //   build/bench/print_chain_bench FILE.pdf PAGES [FILE.pdf PAGES ...]
 
+#include "support/bitmap.h"
 #include "support/private_cups.h"
 
 #include <chrono>

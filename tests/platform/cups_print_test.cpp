@@ -18,11 +18,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <pwd.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 

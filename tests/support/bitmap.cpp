@@ -1,13 +1,23 @@
 #include "support/bitmap.h"
 
-#include "support/private_cups.h"
-
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 namespace vel::test {
+
+std::string RunCommand(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    pclose(pipe);
+    return out;
+}
 
 long Bitmap::ink() const { return static_cast<long>(std::count(black.begin(), black.end(), 1)); }
 

@@ -10,6 +10,9 @@
 
 namespace vel::test {
 
+// Standard output of a shell command.
+std::string RunCommand(const std::string& command);
+
 struct Bitmap {
     int width = 0, height = 0;
     std::vector<unsigned char> black;  // one byte a pixel, row by row

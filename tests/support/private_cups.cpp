@@ -1,5 +1,7 @@
 #include "support/private_cups.h"
 
+#include "support/bitmap.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <csignal>
@@ -15,17 +17,6 @@
 namespace vel::test {
 
 namespace fs = std::filesystem;
-
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    pclose(pipe);
-    return out;
-}
 
 PrivateCups::PrivateCups() {
     char tmpl[] = "/tmp/vel-cups-XXXXXX";

@@ -16,9 +16,6 @@
 
 namespace vel::test {
 
-// Standard output (and error, when asked) of a shell command.
-std::string RunCommand(const std::string& command);
-
 class PrivateCups {
 public:
     PrivateCups();
