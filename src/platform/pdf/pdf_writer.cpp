@@ -399,9 +399,9 @@ void PdfWriter::setStroke(int width, Color color) {
     }
 }
 
-// The grid's cells are about a character wide, so that a box meets the
-// contents of a few cells only.
-constexpr double kInkCell = 48;
+// The grid's cells are two or three characters wide, so that a box meets
+// the contents of a few cells only, and a glyph lands in one or two.
+constexpr double kInkCell = 96;
 
 void PdfWriter::InkMap::reset(const Box& page) {
     for (int cell : filled_) cells_[static_cast<std::size_t>(cell)].clear();
@@ -428,7 +428,8 @@ void PdfWriter::InkMap::add(const Box& box) {
             const int at = r * columns_ + c;
             auto& cell = cells_[static_cast<std::size_t>(at)];
             if (cell.empty()) filled_.push_back(at);
-            cell.push_back(box);
+            cell.push_back({static_cast<float>(box.x0), static_cast<float>(box.y0), static_cast<float>(box.x1),
+                            static_cast<float>(box.y1)});
         }
     }
 }
@@ -437,8 +438,8 @@ bool PdfWriter::InkMap::meets(const Box& box) const {
     const int c0 = column(box.x0), c1 = column(box.x1), r0 = row(box.y0), r1 = row(box.y1);
     for (int r = r0; r <= r1; ++r)
         for (int c = c0; c <= c1; ++c)
-            for (const Box& b : cells_[static_cast<std::size_t>(r * columns_ + c)])
-                if (b.meets(box)) return true;
+            for (const Stored& b : cells_[static_cast<std::size_t>(r * columns_ + c)])
+                if (b.x0 < box.x1 && box.x0 < b.x1 && b.y0 < box.y1 && box.y0 < b.y1) return true;
     return false;
 }
 

@@ -145,9 +145,13 @@ private:
     private:
         int column(double x) const;
         int row(double y) const;
+        // Kept in single precision: a page's pixels need no more.
+        struct Stored {
+            float x0, y0, x1, y1;
+        };
         Box page_;
         int columns_ = 0, rows_ = 0;
-        std::vector<std::vector<Box>> cells_;
+        std::vector<std::vector<Stored>> cells_;
         std::vector<int> filled_;  // cells to empty at the next page
     };
 
