@@ -1,23 +1,26 @@
 // Printing through a real CUPS server: the test starts its own cupsd on a
 // private socket with a cups-pdf queue, prints through QtPrinter and finds the
 // PDF that cups-pdf writes. An aborted document must never reach the queue.
+// A LaserJet queue on a network printer of the test's own shows what a
+// printer receives of the program's documents.
 
 #include "platform/qt/qt_printer.h"
 
 #include "common/format.h"
 #include "common/io.h"
 #include "qt_test_support.h"
+#include "support/bitmap.h"
+#include "support/pcl_raster.h"
+#include "support/private_cups.h"
 #include "support/temp_dir.h"
 
 #include <cups/cups.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <pwd.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -44,81 +47,12 @@ fs::path CupsPdfOutFolder() {
     return out;
 }
 
-// A cupsd of the test's own, listening on a socket in a temporary folder.
-class PrivateCups {
-public:
-    PrivateCups() {
-        char tmpl[] = "/tmp/vel-cups-XXXXXX";
-        if (!mkdtemp(tmpl)) {
-            error_ = "cannot create a folder for cupsd";
-            return;
-        }
-        root_ = tmpl;
-        for (const char* sub : {"spool", "cache", "state", "log", "ppd"}) fs::create_directories(root_ / sub);
-        fs::create_directories(root_ / "tmp");
-        // cupsd runs its filters as the user lp: they need the folders.
-        fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                   fs::perms::others_read | fs::perms::others_exec);
-        fs::permissions(root_ / "tmp", fs::perms::all | fs::perms::sticky_bit);
-        socket_ = (root_ / "cups.sock").string();
-        std::ofstream(root_ / "cupsd.conf") << "Listen " << socket_ << "\n"
-                                            << "LogLevel warn\nWebInterface No\nBrowsing Off\n"
-                                               "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-                                               "<Policy default>\n  <Limit All>\n    Order deny,allow\n"
-                                               "  </Limit>\n</Policy>\n";
-        std::ofstream(root_ / "cups-files.conf")
-            << "ServerRoot " << root_.string() << "\nRequestRoot " << (root_ / "spool").string() << "\nCacheDir "
-            << (root_ / "cache").string() << "\nStateDir " << (root_ / "state").string() << "\nTempDir "
-            << (root_ / "tmp").string() << "\nErrorLog " << (root_ / "log/error_log").string() << "\nAccessLog "
-            << (root_ / "log/access_log").string() << "\nPageLog " << (root_ / "log/page_log").string()
-            << "\nSystemGroup root\n";
-
-        if (access("/usr/sbin/cupsd", X_OK) != 0) {
-            error_ = "/usr/sbin/cupsd is not installed (package cups)";
-            return;
-        }
-        pid_ = fork();
-        if (pid_ == 0) {
-            execl("/usr/sbin/cupsd", "cupsd", "-f", "-c", (root_ / "cupsd.conf").c_str(), "-s",
-                  (root_ / "cups-files.conf").c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        setenv("CUPS_SERVER", socket_.c_str(), 1);
-        cupsSetServer(socket_.c_str());
-        // Up when `lpstat -r` says so.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-        while (test::Capture("lpstat -r 2>&1").find("scheduler is running") == std::string::npos) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                error_ = "cupsd ended at once (status " + std::to_string(status) + "): " + log();
-                return;
-            }
-            if (std::chrono::steady_clock::now() > deadline) {
-                error_ = "cupsd did not answer within 15 s: " + log();
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+// A cupsd of the test's own; libcups in this process asks it too.
+struct Cups : test::PrivateCups {
+    Cups() {
+        if (error().empty()) cupsSetServer(socket().c_str());
     }
-    ~PrivateCups() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-        unsetenv("CUPS_SERVER");
-        cupsSetServer(nullptr);
-        std::error_code ec;
-        if (!root_.empty()) fs::remove_all(root_, ec);
-    }
-    const std::string& error() const { return error_; }
-    std::string log() const { return test::Capture("cat " + test::Quote((root_ / "log/error_log").string()) + " 2>&1"); }
-
-private:
-    fs::path root_;
-    std::string socket_;
-    pid_t pid_ = -1;
-    std::string error_;
+    ~Cups() { cupsSetServer(nullptr); }
 };
 
 // The newest file in `folder` whose name holds `token`, waiting up to 60 s.
@@ -145,7 +79,7 @@ bool AnyFileHolds(const fs::path& folder, const std::string& token) {
 
 TEST(CupsPrinting, TwoPagesArriveAsPdfAndAnAbortedDocumentNever) {
     test::QtApp();
-    PrivateCups cups;
+    Cups cups;
     ASSERT_TRUE(cups.error().empty()) << cups.error();
     const std::string add = test::Capture("lpadmin -p PDF -v cups-pdf:/ -E -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd 2>&1; echo rc=$?");
     ASSERT_NE(add.find("rc=0"), std::string::npos) << add;
@@ -199,7 +133,7 @@ TEST(CupsPrinting, TwoPagesArriveAsPdfAndAnAbortedDocumentNever) {
 // A queue whose description names no resolution prints at 600 dpi.
 TEST(CupsPrinting, UnknownResolutionMeans600Dpi) {
     test::QtApp();
-    PrivateCups cups;
+    Cups cups;
     ASSERT_TRUE(cups.error().empty()) << cups.error();
     const std::string add = test::Capture("lpadmin -p Raw -v cups-pdf:/ -E 2>&1; echo rc=$?");
     ASSERT_NE(add.find("rc=0"), std::string::npos) << add;
@@ -211,7 +145,7 @@ TEST(CupsPrinting, UnknownResolutionMeans600Dpi) {
 
 TEST(CupsPrinting, LpRefusalRaises) {
     test::QtApp();
-    PrivateCups cups;
+    Cups cups;
     ASSERT_TRUE(cups.error().empty()) << cups.error();
     const std::string add = test::Capture("lpadmin -p Gone -v cups-pdf:/ -E -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd 2>&1; echo rc=$?");
     ASSERT_NE(add.find("rc=0"), std::string::npos) << add;
@@ -223,6 +157,82 @@ TEST(CupsPrinting, LpRefusalRaises) {
     printer.canvas().drawText({100, 100}, "x", Font{});
     EXPECT_THROW(printer.endDoc(), IoError);
     EXPECT_FALSE(printer.printing());
+}
+
+// The report and the label job through the program's printer path to a queue
+// with CUPS's LaserJet driver on a network printer: what arrives is a PCL
+// raster of the right number of pages showing what the PDF handed to the
+// queue shows, rasterised by poppler at the printer's resolution.
+TEST(CupsPrinting, JobsReachALaserJetAsTheirPdfRasterised) {
+    Cups cups;
+    ASSERT_TRUE(cups.error().empty()) << cups.error();
+    test::LoopbackPrinter laserJet;
+    ASSERT_TRUE(laserJet.error().empty()) << laserJet.error();
+    const std::string add = test::Capture("lpadmin -p LaserJet -v socket://127.0.0.1:" + std::to_string(laserJet.port()) +
+                                          " -m drv:///sample.drv/laserjet.ppd -o PageSize=A4 -E 2>&1; echo rc=$?");
+    ASSERT_NE(add.find("rc=0"), std::string::npos) << add;
+
+    test::ScopedTempDir dir;
+    const fs::path data = fs::path(VEL_TESTDATA_DIR) / "printed";
+    const std::pair<const char*, const char*> jobs[] = {{"print", "report.pcl"}, {"label", "labels.lbl"}};
+    for (const auto& [kind, job] : jobs) {
+        fs::copy_file(data / job, dir.path() / job);
+        const std::string said = test::Capture(test::Quote(VEL_JOB_PROGRAM) + " " + kind + " " + job +
+                                               " --printer LaserJet 2>&1; echo rc=$?");
+        ASSERT_NE(said.find("rc=0"), std::string::npos) << said;
+    }
+    const std::vector<std::string> received = laserJet.waitForJobs(2, std::chrono::seconds(120));
+    ASSERT_EQ(received.size(), 2u) << cups.log();
+    const std::vector<fs::path> documents = cups.documents();
+    ASSERT_EQ(documents.size(), 2u);
+
+    for (std::size_t i = 0; i < received.size(); ++i) {
+        SCOPED_TRACE(jobs[i].second);
+        const test::PclRaster raster = test::ReadPclRaster(received[i]);
+        ASSERT_TRUE(raster.error.empty()) << raster.error;
+        ASSERT_EQ(raster.pages.size(), 1u);
+        const test::PclRasterPage& page = raster.pages[0];
+        EXPECT_EQ(page.dpi, 300);
+        const auto ours = test::RasterisePdf(documents[i].string(), page.dpi, dir.file("ours"));
+        ASSERT_EQ(ours.size(), 1u);
+        // The printer's image is the printable area, which begins a margin
+        // away from the sheet's corner: it lines up with poppler's image of
+        // the sheet where the most black pixels meet, looked for coarsely,
+        // then pixel by pixel.
+        const test::Bitmap printed = test::FromPcl(page);
+        auto meeting = [&](int dx, int dy, int step) {
+            long meet = 0;
+            for (int y = 0; y < printed.height; y += step)
+                for (int x = 0; x < printed.width; x += step) meet += printed.at(x, y) && ours[0].at(x + dx, y + dy);
+            return meet;
+        };
+        int bestX = 0, bestY = 0;
+        long best = -1;
+        for (int dy = 0; dy <= 200; dy += 4)
+            for (int dx = 0; dx <= 200; dx += 4)
+                if (const long m = meeting(dx, dy, 6); m > best) best = m, bestX = dx, bestY = dy;
+        const int coarseX = bestX, coarseY = bestY;
+        best = -1;
+        for (int dy = coarseY - 4; dy <= coarseY + 4; ++dy)
+            for (int dx = coarseX - 4; dx <= coarseX + 4; ++dx)
+                if (const long m = meeting(dx, dy, 2); m > best) best = m, bestX = dx, bestY = dy;
+        test::Bitmap sheet{printed.width, printed.height, {}};
+        sheet.black.resize(static_cast<std::size_t>(sheet.width) * sheet.height);
+        for (int y = 0; y < sheet.height; ++y)
+            for (int x = 0; x < sheet.width; ++x)
+                sheet.black[static_cast<std::size_t>(y * sheet.width + x)] = ours[0].at(x + bestX, y + bestY);
+        // Ghostscript draws the printer's raster, poppler ours: they round
+        // edges their own ways (Ghostscript's lines come out a pixel wider, a
+        // glyph's row under a white box's half-pixel edge stays or goes), but
+        // the same things are drawn at the same places.
+        EXPECT_GT(sheet.ink(), 1000);
+        EXPECT_NEAR(static_cast<double>(printed.ink()), static_cast<double>(sheet.ink()), sheet.ink() * 0.1);
+        const test::BitmapDifference d = test::Compare(sheet, printed, 2);
+        EXPECT_LT(d.farOff, sheet.ink() / 200) << d.where << " at offset " << bestX << "," << bestY;
+        EXPECT_LT(d.thick, sheet.ink() / 100);
+        std::printf("%s: %ld and %ld black pixels, %ld differ, %ld more than two pixels from black of the other\n",
+                    jobs[i].second, sheet.ink(), printed.ink(), d.differing, d.farOff);
+    }
 }
 
 }  // namespace

@@ -299,6 +299,45 @@ TEST_F(PdfWriterTest, BoxedCharactersCoverTheEdgeOfTheOneBefore) {
     EXPECT_NE(test::PdfText(file("covered.pdf")).find("M"), std::string::npos);
 }
 
+// A frame drawn cell by cell, as a report draws it: each cell's segments
+// from its own whole-pixel grid points, so that neighbouring cells' lines
+// meet, overlap or leave a one-pixel gap. The page holds a few long lines of
+// one path, and the frame prints continuous.
+TEST_F(PdfWriterTest, FrameSegmentsBecomeAFewContinuousLines) {
+    const std::string pdf = file("frame.pdf");
+    PdfWriter writer(pdf, "frame", "Vel");
+    writer.beginPage({200, 200, 0, 0, 300});
+    const int cell = 35428;  // thousandths of a pixel
+    auto x = [&](int column, int gx) { return column * cell / 1000 + 20 + gx * cell / 5000; };
+    for (int row = 0; row < 6; ++row) {
+        const int bottom = 60 + 50 * row;
+        for (int column = 0; column < 20; ++column) {
+            if (row == 0 || row == 5)
+                writer.strokePolyline({{x(column, 0), bottom - 30}, {x(column, 5), bottom - 30}}, 3, kBlack);
+            else if (column == 0 || column == 19)
+                writer.strokePolyline({{x(column, 2), bottom}, {x(column, 2), bottom - 50}}, 3, kBlack);
+        }
+    }
+    writer.finish();
+
+    const std::string uncompressed = file("frame-qdf.pdf");
+    ASSERT_EQ(std::system(("qpdf --qdf --object-streams=disable " + test::Quote(pdf) + " " + test::Quote(uncompressed)).c_str()), 0);
+    std::ifstream in(uncompressed, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::size_t moves = 0, strokes = 0;
+    for (std::size_t at = text.find(" m "); at != std::string::npos; at = text.find(" m ", at + 1)) ++moves;
+    for (std::size_t at = text.find("\nS\n"); at != std::string::npos; at = text.find("\nS\n", at + 1)) ++strokes;
+    EXPECT_EQ(moves, 4u);  // two rows, two columns
+    EXPECT_EQ(strokes, 1u);
+
+    const Raster page = render(pdf, 300);
+    ASSERT_GT(page.width, 0);
+    for (const int y : {30, 280}) {
+        SCOPED_TRACE(y);
+        for (int px = x(0, 0) + 1; px < x(19, 5) - 1; ++px) EXPECT_LT(page.at(px, y), 128) << px;
+    }
+}
+
 TEST_F(PdfWriterTest, FailuresToWriteAreReported) {
     EXPECT_THROW(PdfWriter(file("no/such/folder/x.pdf"), "x", "Vel"), IoError);
     if (std::ifstream("/dev/full").good()) {

@@ -202,6 +202,13 @@ void PdfWriter::beginPage(const PageFormat& format) {
     stroke_ = kBlack;
     lineWidth_ = -1;
     charSpacing_ = 0;
+    strokeCount_ = 0;
+    strokeEnds_.clear();
+    strokeStarts_.clear();
+    pathInk_.clear();
+    const double px = (format.dpi > 0 ? format.dpi : 600) / 72.0;
+    ink_.reset({-double(format.originX), -double(format.originY), format.widthPt * px - format.originX,
+                format.heightPt * px - format.originY});
     // Device pixels, y downwards, from the drawing origin; a pen's miter
     // limit as on the screen.
     const double s = 72.0 / (format.dpi > 0 ? format.dpi : 600);
@@ -217,6 +224,7 @@ void PdfWriter::beginPage(const PageFormat& format) {
 
 void PdfWriter::endPage() {
     if (!pageOpen_) return;
+    paintPath();
     pageOpen_ = false;
     const int contents = newObject();
     writeStream(contents, "", content_, true);
@@ -239,20 +247,10 @@ void PdfWriter::endPage() {
 void PdfWriter::finish() {
     endPage();
     std::string resources = "<< /ProcSet [/PDF /Text] /Font <<";
-    std::vector<int> fontObjects;
     for (std::size_t i = 0; i < fonts_.size(); ++i) {
-        fontObjects.push_back(newObject());
-        writeFont(static_cast<int>(i), fontObjects.back());
-        resources += " /F";
-        Int(resources, static_cast<long long>(i));
-        resources += ' ';
-        Int(resources, fontObjects.back());
-        resources += " 0 R";
-    }
-    for (std::size_t i = 0; i < boxedFonts_.size(); ++i) {
         const int object = newObject();
-        writeBoxedFont(static_cast<int>(i), object, fontObjects);
-        resources += " /B";
+        writeFont(static_cast<int>(i), object);
+        resources += " /F";
         Int(resources, static_cast<long long>(i));
         resources += ' ';
         Int(resources, object);
@@ -374,82 +372,6 @@ void PdfWriter::writeFont(int index, int type0) {
     write(t);
 }
 
-// A Type 3 font: each character a small drawing of its white box and then
-// its glyph from the embedded font, in the device's pixels.
-void PdfWriter::writeBoxedFont(int index, int object, const std::vector<int>& fontObjects) {
-    const BoxedFont& f = boxedFonts_[static_cast<std::size_t>(index)];
-    int first = 256, last = -1;
-    for (int c = 0; c < 256; ++c) {
-        if (!f.chars[static_cast<std::size_t>(c)]) continue;
-        first = std::min(first, c);
-        last = std::max(last, c);
-    }
-    if (last < 0) first = last = 32;
-
-    std::string procs = "<<";
-    std::string differences = "[";
-    std::string widths = "[";
-    for (int c = first; c <= last; ++c) {
-        const auto& ch = f.chars[static_cast<std::size_t>(c)];
-        const double width = ch ? std::round(ch->width * 1000) / 1000 : 0;
-        Num(widths, width);
-        widths += ' ';
-        if (!ch) continue;
-        std::string draw;
-        Num(draw, width);
-        draw += " 0 d0\n1 1 1 rg 0 ";
-        Num(draw, f.ascent - f.height);
-        draw += ' ';
-        Num(draw, width);
-        draw += ' ';
-        Num(draw, f.height);
-        draw += " re f\n";
-        if (ch->glyph != 0) {
-            Rgb(draw, f.color, "rg");
-            draw += "BT /F ";
-            Num(draw, f.sizePx);
-            draw += " Tf <";
-            Hex(draw, ch->glyph, 4);
-            draw += "> Tj ET\n";
-        }
-        const int proc = newObject();
-        writeStream(proc, "", draw, false);
-        std::string name = "/c";
-        Int(name, c);
-        differences += ' ';
-        Int(differences, c);
-        differences += ' ' + name;
-        procs += ' ' + name + ' ';
-        Int(procs, proc);
-        procs += " 0 R";
-    }
-    procs += " >>";
-    differences += " ]";
-    widths += "]";
-
-    std::vector<std::pair<unsigned, char32_t>> mapped;
-    for (int c = first; c <= last; ++c) {
-        const auto& ch = f.chars[static_cast<std::size_t>(c)];
-        if (ch && ch->unicode != 0) mapped.emplace_back(c, ch->unicode);
-    }
-    const std::string cmap = ToUnicodeMap(mapped, 2);
-    const int toUnicode = newObject();
-    writeStream(toUnicode, "", cmap, true);
-
-    startObject(object);
-    std::string d = "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 0 0] /FontMatrix [1 0 0 1 0 0] /FirstChar ";
-    Int(d, first);
-    d += " /LastChar ";
-    Int(d, last);
-    d += " /Widths " + widths + " /Encoding << /Type /Encoding /Differences " + differences +
-         " >> /CharProcs " + procs + " /Resources << /Font << /F ";
-    Int(d, fontObjects[static_cast<std::size_t>(f.font)]);
-    d += " 0 R >> >> /ToUnicode ";
-    Int(d, toUnicode);
-    d += " 0 R >>\nendobj\n";
-    write(d);
-}
-
 double PdfWriter::glyphWidth(FontUse& font, std::uint16_t glyph) {
     if (glyph >= font.widths.size()) return 0;
     double& w = font.widths[glyph];
@@ -477,9 +399,92 @@ void PdfWriter::setStroke(int width, Color color) {
     }
 }
 
+// The grid's cells are two or three characters wide, so that a box meets
+// the contents of a few cells only, and a glyph lands in one or two.
+constexpr double kInkCell = 96;
+
+void PdfWriter::InkMap::reset(const Box& page) {
+    for (int cell : filled_) cells_[static_cast<std::size_t>(cell)].clear();
+    filled_.clear();
+    page_ = page;
+    columns_ = std::clamp(static_cast<int>((page.x1 - page.x0) / kInkCell) + 1, 1, 4096);
+    rows_ = std::clamp(static_cast<int>((page.y1 - page.y0) / kInkCell) + 1, 1, 4096);
+    if (cells_.size() < static_cast<std::size_t>(columns_ * rows_))
+        cells_.resize(static_cast<std::size_t>(columns_ * rows_));
+}
+
+// Things drawn beyond the page belong to the cells at its edges.
+int PdfWriter::InkMap::column(double x) const {
+    return std::clamp(static_cast<int>(std::floor((x - page_.x0) / kInkCell)), 0, columns_ - 1);
+}
+int PdfWriter::InkMap::row(double y) const {
+    return std::clamp(static_cast<int>(std::floor((y - page_.y0) / kInkCell)), 0, rows_ - 1);
+}
+
+void PdfWriter::InkMap::add(const Box& box) {
+    const int c0 = column(box.x0), c1 = column(box.x1), r0 = row(box.y0), r1 = row(box.y1);
+    for (int r = r0; r <= r1; ++r) {
+        for (int c = c0; c <= c1; ++c) {
+            const int at = r * columns_ + c;
+            auto& cell = cells_[static_cast<std::size_t>(at)];
+            if (cell.empty()) filled_.push_back(at);
+            cell.push_back({static_cast<float>(box.x0), static_cast<float>(box.y0), static_cast<float>(box.x1),
+                            static_cast<float>(box.y1)});
+        }
+    }
+}
+
+bool PdfWriter::InkMap::meets(const Box& box) const {
+    const int c0 = column(box.x0), c1 = column(box.x1), r0 = row(box.y0), r1 = row(box.y1);
+    for (int r = r0; r <= r1; ++r)
+        for (int c = c0; c <= c1; ++c)
+            for (const Stored& b : cells_[static_cast<std::size_t>(r * columns_ + c)])
+                if (b.x0 < box.x1 && box.x0 < b.x1 && b.y0 < box.y1 && box.y0 < b.y1) return true;
+    return false;
+}
+
+std::optional<PdfWriter::Box> PdfWriter::glyphInk(FontUse& font, std::uint16_t glyph, double sizePx, double x,
+                                                  double baseline) {
+    const std::array<int, 4>& b = font.program.glyphBox(glyph);
+    if (b[0] >= b[2] || b[1] >= b[3]) return std::nullopt;
+    const double scale = sizePx / font.program.unitsPerEm();
+    // Half a pixel more on each side for what rendering adds to the outline.
+    return Box{x + b[0] * scale - 0.5, baseline - b[3] * scale - 0.5, x + b[2] * scale + 0.5,
+               baseline - b[1] * scale + 0.5};
+}
+
+void PdfWriter::settle(const Box& area, Color color) {
+    if (strokeCount_ == 0 || color == pathColor_ || !pathBounds_.meets(area)) return;
+    for (const Box& b : pathInk_) {
+        if (b.meets(area)) {
+            paintPath();
+            return;
+        }
+    }
+}
+
+void PdfWriter::paintPath() {
+    if (strokeCount_ == 0) return;
+    setStroke(pathWidth_, pathColor_);
+    for (std::size_t i = 0; i < strokeCount_; ++i) {
+        const std::vector<Point>& line = strokes_[i];
+        for (std::size_t k = 0; k < line.size(); ++k) {
+            Int(content_, line[k].x);
+            content_ += ' ';
+            Int(content_, line[k].y);
+            content_ += k == 0 ? " m " : k + 1 == line.size() ? " l\n" : " l ";
+        }
+    }
+    content_ += "S\n";
+    strokeCount_ = 0;
+    strokeEnds_.clear();
+    strokeStarts_.clear();
+    pathInk_.clear();
+}
+
 void PdfWriter::fillRects(const std::vector<RectF>& rects, Color fill) {
     if (rects.empty()) return;
-    setFill(fill);
+    bool any = false;
     for (std::size_t i = 0; i < rects.size();) {
         RectF r = rects[i++];
         double right = r.x + r.width;
@@ -488,6 +493,13 @@ void PdfWriter::fillRects(const std::vector<RectF>& rects, Color fill) {
             right = std::max(right, rects[i].x + rects[i].width);
             ++i;
         }
+        const Box area{r.x, r.y, right, r.y + r.height};
+        // White on the white page changes a pixel only where something lies under it.
+        if (fill == kWhite && !ink_.meets(area)) continue;
+        settle(area, fill);
+        if (fill != kWhite) ink_.add(area);
+        if (!any) setFill(fill);
+        any = true;
         Num(content_, r.x);
         content_ += ' ';
         Num(content_, r.y);
@@ -497,11 +509,24 @@ void PdfWriter::fillRects(const std::vector<RectF>& rects, Color fill) {
         Num(content_, r.height);
         content_ += " re\n";
     }
-    content_ += "f\n";
+    if (any) content_ += "f\n";
 }
 
 void PdfWriter::showGlyphs(int font, double sizePx, double baseline, const std::vector<Glyph>& glyphs, Color color) {
     if (glyphs.empty() || font < 0 || font >= static_cast<int>(fonts_.size()) || sizePx <= 0) return;
+    FontUse& f = fonts_[static_cast<std::size_t>(font)];
+    for (const Glyph& g : glyphs) {
+        if (const auto ink = glyphInk(f, g.id, sizePx, g.x, baseline)) {
+            settle(*ink, color);
+            if (color != kWhite) ink_.add(*ink);
+        }
+    }
+    writeGlyphRun(font, sizePx, baseline, glyphs, color);
+}
+
+void PdfWriter::writeGlyphRun(int font, double sizePx, double baseline, const std::vector<Glyph>& glyphs,
+                              Color color) {
+    if (glyphs.empty()) return;
     FontUse& f = fonts_[static_cast<std::size_t>(font)];
     codes_.clear();
     xs_.clear();
@@ -528,98 +553,224 @@ void PdfWriter::showGlyphs(int font, double sizePx, double baseline, const std::
 
 int PdfWriter::addBoxedFont(int font, double sizePx, double ascent, double height, Color color) {
     if (font < 0 || font >= static_cast<int>(fonts_.size())) return -1;
-    boxedFonts_.push_back(BoxedFont{font, sizePx, ascent, height, color, {}});
+    boxedFonts_.push_back(BoxedFont{font, sizePx, ascent, height, color});
     return static_cast<int>(boxedFonts_.size() - 1);
 }
 
+// Each character's white box is painted where it covers something drawn
+// before it: on the page, or by a character before it in this run. The
+// glyphs between such boxes go out as runs; a box goes before the run it
+// falls in unless a glyph of that run reaches under it, which then ends the run.
 void PdfWriter::showBoxed(int boxedFont, double top, const std::vector<BoxedChar>& chars) {
     if (chars.empty() || boxedFont < 0 || boxedFont >= static_cast<int>(boxedFonts_.size())) return;
-    BoxedFont& f = boxedFonts_[static_cast<std::size_t>(boxedFont)];
-    codes_.clear();
-    xs_.clear();
-    widths_.clear();
-    FontUse& glyphs = fonts_[static_cast<std::size_t>(f.font)];
-    for (const BoxedChar& c : chars) {
-        auto& kept = f.chars[c.code];
-        if (!kept) {
-            kept = c;
-            if (c.glyph != 0) glyphs.use(c.glyph, c.unicode);
-        }
-        codes_.push_back(c.code);
-        xs_.push_back(c.x);
-        widths_.push_back(std::round(kept->width * 1000));  // the font's /Widths, in thousandths
-    }
-    // The font's glyph space is the device's, y upwards from the baseline.
-    content_ += "BT /B";
-    Int(content_, boxedFont);
-    content_ += " 1 Tf 1 0 0 -1 ";
-    Num(content_, chars[0].x);
-    content_ += ' ';
-    Num(content_, top + f.ascent);
-    content_ += " Tm\n";
-    showCodes(codes_, xs_, widths_, 1, false);
-    content_ += " ET\n";
-}
+    const BoxedFont& bf = boxedFonts_[static_cast<std::size_t>(boxedFont)];
+    FontUse& f = fonts_[static_cast<std::size_t>(bf.font)];
+    const double baseline = top + bf.ascent;
+    glyphs_.clear();
+    whiteBoxes_.clear();
+    Box runInk{0, 0, 0, 0};
+    std::vector<Box>& runGlyphInk = runInk_;
+    runGlyphInk.clear();
 
-// The codes placed at xs: one character spacing for the run when its
-// characters sit at one pitch, as a report's do, or else an adjustment
-// before each one whose place differs from where the one before ends.
-// Widths are in thousandths of `size`.
-void PdfWriter::showCodes(const std::vector<unsigned>& codes, const std::vector<double>& xs,
-                          const std::vector<double>& widths, double size, bool twoBytes) {
-    auto code = [&](unsigned c) { Hex(content_, c, twoBytes ? 4 : 2); };
-    bool evenPitch = codes.size() > 1;
-    double spacing = 0;
-    for (std::size_t i = 1; i < codes.size() && evenPitch; ++i) {
-        const double gap = xs[i] - xs[i - 1] - widths[i - 1] * size / 1000;
-        if (i == 1) spacing = gap;
-        else if (std::abs(gap - spacing) > 1e-6) evenPitch = false;
-    }
-    if (evenPitch) {
-        const double rounded = std::round(spacing * 10000) / 10000;
-        if (rounded != charSpacing_) {
-            charSpacing_ = rounded;
-            Num(content_, rounded, 4);
-            content_ += " Tc ";
-        }
-        content_ += '<';
-        for (unsigned c : codes) code(c);
-        content_ += "> Tj";
-        return;
-    }
-    if (charSpacing_ != 0) {
-        charSpacing_ = 0;
-        content_ += "0 Tc ";
-    }
-    content_ += "[<";
-    for (std::size_t i = 0; i < codes.size(); ++i) {
-        if (i > 0) {
-            const double adjust = widths[i - 1] - (xs[i] - xs[i - 1]) * 1000 / size;
-            if (std::abs(adjust) >= 0.001) {
-                content_ += "> ";
-                Num(content_, adjust);
-                content_ += " <";
+    auto paintRun = [&] {
+        if (!whiteBoxes_.empty()) {
+            setFill(kWhite);
+            for (const Box& b : whiteBoxes_) {
+                Num(content_, b.x0);
+                content_ += ' ';
+                Num(content_, b.y0);
+                content_ += ' ';
+                Num(content_, b.x1 - b.x0);
+                content_ += ' ';
+                Num(content_, b.y1 - b.y0);
+                content_ += " re f\n";
             }
         }
-        code(codes[i]);
+        writeGlyphRun(bf.font, bf.sizePx, baseline, glyphs_, bf.color);
+        glyphs_.clear();
+        whiteBoxes_.clear();
+        runGlyphInk.clear();
+        runInk = Box{0, 0, 0, 0};
+    };
+
+    for (const BoxedChar& c : chars) {
+        const Box box{c.x, top, c.x + c.width, top + bf.height};
+        if (ink_.meets(box)) {
+            bool underRun = runInk.meets(box);
+            if (underRun) {
+                underRun = false;
+                for (const Box& b : runGlyphInk) underRun = underRun || b.meets(box);
+            }
+            if (underRun) paintRun();
+            settle(box, kWhite);
+            if (!whiteBoxes_.empty() && whiteBoxes_.back().y0 == box.y0 && whiteBoxes_.back().x1 >= box.x0 &&
+                whiteBoxes_.back().x0 <= box.x0)
+                whiteBoxes_.back().x1 = std::max(whiteBoxes_.back().x1, box.x1);
+            else
+                whiteBoxes_.push_back(box);
+        }
+        if (c.glyph == 0) continue;
+        const auto ink = glyphInk(f, c.glyph, bf.sizePx, c.x, baseline);
+        if (!ink) continue;  // nothing to paint: a space
+        settle(*ink, bf.color);
+        ink_.add(*ink);
+        runGlyphInk.push_back(*ink);
+        runInk = runGlyphInk.size() == 1 ? *ink
+                                         : Box{std::min(runInk.x0, ink->x0), std::min(runInk.y0, ink->y0),
+                                               std::max(runInk.x1, ink->x1), std::max(runInk.y1, ink->y1)};
+        glyphs_.push_back({c.glyph, c.x, c.unicode});
     }
-    content_ += ">] TJ";
+    if (!glyphs_.empty() || !whiteBoxes_.empty()) paintRun();
 }
+
+// The codes placed at xs. Characters at one pitch, as a report's are, take
+// one character spacing for the run and no numbers; else the spacing is the
+// step most of them take, and each character placed otherwise is moved by an
+// adjustment. Widths are in thousandths of `size`.
+void PdfWriter::showCodes(const std::vector<unsigned>& codes, const std::vector<double>& xs,
+                          const std::vector<double>& widths, double size, bool twoBytes) {
+    auto gap = [&](std::size_t i) {
+        return std::round((xs[i] - xs[i - 1] - widths[i - 1] * size / 1000) * 1e6) / 1e6;
+    };
+    // The commoner of the first two different gaps.
+    double spacing = charSpacing_;
+    if (codes.size() > 1) {
+        const double first = gap(1);
+        std::optional<double> second;
+        std::size_t firstCount = 0, secondCount = 0;
+        for (std::size_t i = 1; i < codes.size(); ++i) {
+            const double g = gap(i);
+            if (g == first) ++firstCount;
+            else if (!second || g == *second) second = g, ++secondCount;
+        }
+        spacing = secondCount > firstCount ? *second : first;
+    }
+    if (spacing != charSpacing_) {
+        charSpacing_ = spacing;
+        Num(content_, spacing, 6);
+        content_ += " Tc ";
+    }
+    // Where the reader puts each character, with the numbers as written.
+    double at = xs[0];
+    std::string& shown = shown_;
+    shown.clear();
+    bool adjusted = false;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        if (i > 0) {
+            at += widths[i - 1] * size / 1000 + spacing;
+            double adjust = (at - xs[i]) * 1000 / size;
+            adjust = std::round(adjust * 1000) / 1000;
+            // Less than a five-hundredth of a pixel is left as it is.
+            if (std::abs(at - xs[i]) >= 0.002) {
+                shown += "> ";
+                Num(shown, adjust);
+                shown += " <";
+                at -= adjust * size / 1000;
+                adjusted = true;
+            }
+        }
+        Hex(shown, codes[i], twoBytes ? 4 : 2);
+    }
+    if (adjusted) {
+        content_ += "[<";
+        content_ += shown;
+        content_ += ">] TJ";
+    } else {
+        content_ += '<';
+        content_ += shown;
+        content_ += "> Tj";
+    }
+}
+
+namespace {
+
+std::uint64_t PointKey(Point p) {
+    return static_cast<std::uint64_t>(static_cast<std::uint32_t>(p.x)) << 32 | static_cast<std::uint32_t>(p.y);
+}
+
+// Whether the step from a to b goes on in the direction of the step from c to d.
+bool Straight(Point a, Point b, Point c, Point d) {
+    const long long x1 = b.x - a.x, y1 = b.y - a.y, x2 = d.x - c.x, y2 = d.y - c.y;
+    return x1 * y2 == y1 * x2 && x1 * x2 + y1 * y2 > 0;
+}
+
+}  // namespace
 
 void PdfWriter::strokePolyline(const std::vector<Point>& points, int width, Color color) {
     if (points.size() < 2) return;
-    setStroke(width, color);
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        Int(content_, points[i].x);
-        content_ += ' ';
-        Int(content_, points[i].y);
-        content_ += i == 0 ? " m " : " l ";
+    if (strokeCount_ > 0 && (width != pathWidth_ || color != pathColor_)) paintPath();
+    pathWidth_ = width;
+    pathColor_ = color;
+    // A miter reaches at most one pen width past a corner.
+    const double reach = width + 1;
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        const Point a = points[i - 1], b = points[i];
+        const Box ink{std::min(a.x, b.x) - reach, std::min(a.y, b.y) - reach, std::max(a.x, b.x) + reach,
+                      std::max(a.y, b.y) + reach};
+        // What this stroke is drawn over and has another colour is painted before it.
+        settle(ink, color);
+        ink_.add(ink);
+        pathBounds_ = pathInk_.empty() ? ink
+                                       : Box{std::min(pathBounds_.x0, ink.x0), std::min(pathBounds_.y0, ink.y0),
+                                             std::max(pathBounds_.x1, ink.x1), std::max(pathBounds_.y1, ink.y1)};
+        pathInk_.push_back(ink);
     }
-    content_ += "S\n";
+
+    // Butt ends that meet on a straight line paint the same as one longer
+    // line, so such a stroke lengthens a polyline kept before; segments of
+    // one polyline keep their joins, and strokes that only touch stay apart.
+    // Along a row or a column, a line also goes on across the one-pixel gap
+    // the cell grid's whole pixels leave between the lines of neighbouring
+    // cells: a frame is drawn continuous, as pens with round ends drew it.
+    const Point first = points[0], second = points[1];
+    const Point last = points.back(), beforeLast = points[points.size() - 2];
+    auto unit = [](Point from, Point to) {
+        return Point{(to.x > from.x) - (to.x < from.x), (to.y > from.y) - (to.y < from.y)};
+    };
+    const Point in = unit(first, second), out = unit(beforeLast, last);
+    const bool firstAlongAxis = (in.x == 0) != (in.y == 0), lastAlongAxis = (out.x == 0) != (out.y == 0);
+    for (int gap = 0; gap <= (firstAlongAxis ? 1 : 0); ++gap) {
+        const auto end = strokeEnds_.find(PointKey({first.x - gap * in.x, first.y - gap * in.y}));
+        if (end == strokeEnds_.end()) continue;
+        std::vector<Point>& line = strokes_[end->second];
+        if (!Straight(line[line.size() - 2], line.back(), first, second)) continue;
+        const std::size_t index = end->second;
+        strokeEnds_.erase(end);
+        line.back() = second;
+        line.insert(line.end(), points.begin() + 2, points.end());
+        strokeEnds_[PointKey(line.back())] = index;
+        return;
+    }
+    for (int gap = 0; gap <= (lastAlongAxis ? 1 : 0); ++gap) {
+        const auto start = strokeStarts_.find(PointKey({last.x + gap * out.x, last.y + gap * out.y}));
+        if (start == strokeStarts_.end()) continue;
+        std::vector<Point>& line = strokes_[start->second];
+        if (!Straight(beforeLast, last, line[0], line[1])) continue;
+        const std::size_t index = start->second;
+        strokeStarts_.erase(start);
+        line.front() = beforeLast;
+        line.insert(line.begin(), points.begin(), points.end() - 2);
+        strokeStarts_[PointKey(line.front())] = index;
+        return;
+    }
+    if (strokeCount_ == strokes_.size()) strokes_.emplace_back();
+    std::vector<Point>& line = strokes_[strokeCount_];
+    line.assign(points.begin(), points.end());
+    strokeEnds_[PointKey(last)] = strokeCount_;
+    strokeStarts_[PointKey(first)] = strokeCount_;
+    ++strokeCount_;
 }
 
 void PdfWriter::fillPolygon(const std::vector<Point>& points, Color fill, int penWidth, Color penColor) {
     if (points.empty()) return;
+    Box area{double(points[0].x), double(points[0].y), double(points[0].x), double(points[0].y)};
+    for (const Point& p : points)
+        area = {std::min(area.x0, double(p.x)), std::min(area.y0, double(p.y)), std::max(area.x1, double(p.x)),
+                std::max(area.y1, double(p.y))};
+    area = {area.x0 - penWidth - 1, area.y0 - penWidth - 1, area.x1 + penWidth + 1, area.y1 + penWidth + 1};
+    settle(area, fill);
+    settle(area, penColor);
+    ink_.add(area);
     setFill(fill);
     setStroke(penWidth, penColor);
     for (std::size_t i = 0; i < points.size(); ++i) {
@@ -633,6 +784,14 @@ void PdfWriter::fillPolygon(const std::vector<Point>& points, Color fill, int pe
 
 void PdfWriter::fillPath(const std::vector<PathPiece>& path, Color fill) {
     if (path.empty()) return;
+    Box area{path[0].p[0].x, path[0].p[0].y, path[0].p[0].x, path[0].p[0].y};
+    for (const PathPiece& piece : path)
+        for (int k = 0; k < (piece.kind == PathPiece::Curve ? 3 : 1); ++k)
+            area = {std::min(area.x0, piece.p[k].x), std::min(area.y0, piece.p[k].y), std::max(area.x1, piece.p[k].x),
+                    std::max(area.y1, piece.p[k].y)};
+    area = {area.x0 - 1, area.y0 - 1, area.x1 + 1, area.y1 + 1};
+    settle(area, fill);
+    if (fill != kWhite) ink_.add(area);
     setFill(fill);
     auto point = [this](const PointF& p) {
         Num(content_, p.x);

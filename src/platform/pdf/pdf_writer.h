@@ -8,6 +8,13 @@
 // at the top left corner of the drawing area and y growing downwards, as on
 // the canvas. Text runs are written as runs, not glyph by glyph, so a report
 // page of thousands of characters stays small and quick to write.
+//
+// What is drawn is what the page shows, with fewer operations: a character's
+// white box is painted only where it covers something drawn before it (the
+// glyph boxes of the font say how far each glyph reaches), and strokes of one
+// pen are kept as one path painted when something drawn later could cover
+// them, or at the end of the page. Glyphs are shown with the embedded fonts
+// themselves, so that renderers cache each glyph once per size.
 
 #include "platform/canvas.h"
 #include "platform/pdf/true_type.h"
@@ -20,6 +27,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <memory>
 #include <vector>
 
@@ -117,14 +125,49 @@ private:
         int font = 0;
         double sizePx = 0, ascent = 0, height = 0;
         Color color = kBlack;
-        std::array<std::optional<BoxedChar>, 256> chars;  // as first drawn
+    };
+
+    // A rectangle of device pixels.
+    struct Box {
+        double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        bool meets(const Box& o) const { return x0 < o.x1 && o.x0 < x1 && y0 < o.y1 && o.y0 < y1; }
+    };
+
+    // Where the open page has paint other than white, as rectangles sorted
+    // into a grid of cells, so that a character's box is tested against the
+    // few things drawn near it.
+    class InkMap {
+    public:
+        void reset(const Box& page);
+        void add(const Box& box);
+        bool meets(const Box& box) const;
+
+    private:
+        int column(double x) const;
+        int row(double y) const;
+        // Kept in single precision: a page's pixels need no more.
+        struct Stored {
+            float x0, y0, x1, y1;
+        };
+        Box page_;
+        int columns_ = 0, rows_ = 0;
+        std::vector<std::vector<Stored>> cells_;
+        std::vector<int> filled_;  // cells to empty at the next page
     };
 
     bool deflate(std::string_view data);
     int newObject();
-    void writeBoxedFont(int index, int object, const std::vector<int>& fontObjects);
     void showCodes(const std::vector<unsigned>& codes, const std::vector<double>& xs,
                    const std::vector<double>& widths, double size, bool twoBytes);
+    // Glyphs of one font at their places, without their boxes.
+    void writeGlyphRun(int font, double sizePx, double baseline, const std::vector<Glyph>& glyphs, Color color);
+    // The page area a glyph's outline can paint; empty for a glyph without one.
+    std::optional<Box> glyphInk(FontUse& font, std::uint16_t glyph, double sizePx, double x, double baseline);
+    // Before painting `area` in `color`: strokes waiting to be painted that
+    // lie under it are painted first, unless they have its colour (then the
+    // order does not change a pixel).
+    void settle(const Box& area, Color color);
+    void paintPath();
     void startObject(int number);
     void write(std::string_view bytes);
     void writeStream(int number, const std::string& dictionary, std::string_view data, bool compress);
@@ -156,6 +199,22 @@ private:
     Color stroke_ = kBlack;
     int lineWidth_ = -1;
     double charSpacing_ = 0;
+    InkMap ink_;
+    // Strokes not painted yet, all with one pen: polylines (a segment that
+    // goes on straight from the end of one, or leads straight into its
+    // start, lengthens it), the area each segment covers, and the polylines
+    // by the points where they end and begin.
+    std::vector<std::vector<Point>> strokes_;
+    std::size_t strokeCount_ = 0;  // in use; the rest keep their memory
+    int pathWidth_ = 0;
+    Color pathColor_ = kBlack;
+    std::vector<Box> pathInk_;
+    Box pathBounds_;
+    std::unordered_map<std::uint64_t, std::size_t> strokeEnds_, strokeStarts_;
+    std::vector<Glyph> glyphs_;
+    std::vector<Box> whiteBoxes_;
+    std::vector<Box> runInk_;
+    std::string shown_;
     // Kept between calls so that a run does not allocate.
     std::vector<unsigned> codes_;
     std::vector<double> xs_, widths_;

@@ -87,6 +87,15 @@ std::optional<TrueTypeFont> TrueTypeFont::FromTables(const TableSource& table) {
         f.loca_[i] = std::min<std::uint32_t>(at, static_cast<std::uint32_t>(f.glyf_.size()));
     }
 
+    // Each glyph's outline begins with its box; a damaged one reads as none.
+    f.glyphBoxes_.assign(static_cast<std::size_t>(f.glyphCount_), {0, 0, 0, 0});
+    for (std::size_t g = 0; g < f.glyphBoxes_.size(); ++g) {
+        const std::uint32_t at = f.loca_[g];
+        if (f.loca_[g + 1] < at + 10) continue;
+        std::array<int, 4> box{S16(f.glyf_, at + 2), S16(f.glyf_, at + 4), S16(f.glyf_, at + 6), S16(f.glyf_, at + 8)};
+        if (box[0] < box[2] && box[1] < box[3]) f.glyphBoxes_[g] = box;
+    }
+
     const std::size_t metrics = U16(f.hhea_, 34);
     if (metrics == 0 || f.hmtx_.size() < metrics * 4) return std::nullopt;
     f.advances_.resize(metrics);
@@ -112,6 +121,11 @@ std::optional<TrueTypeFont> TrueTypeFont::FromTables(const TableSource& table) {
 
 int TrueTypeFont::advance(std::uint16_t glyph) const {
     return advances_[std::min<std::size_t>(glyph, advances_.size() - 1)];
+}
+
+const std::array<int, 4>& TrueTypeFont::glyphBox(std::uint16_t glyph) const {
+    static constexpr std::array<int, 4> kNone{0, 0, 0, 0};
+    return glyph < glyphBoxes_.size() ? glyphBoxes_[glyph] : kNone;
 }
 
 std::string TrueTypeFont::glyphData(std::uint16_t glyph) const {

@@ -37,6 +37,9 @@ public:
     bool fixedPitch() const { return fixedPitch_; }
     // xMin, yMin, xMax, yMax in font units.
     const std::array<int, 4>& boundingBox() const { return bbox_; }
+    // The same box around one glyph's outline; all zero for a glyph without
+    // one (a space) or past the font's glyphs.
+    const std::array<int, 4>& glyphBox(std::uint16_t glyph) const;
 
     // A complete font file with the outlines of `used` (plus glyph 0 and the
     // glyphs composite ones are built from); every other glyph is empty.
@@ -48,6 +51,7 @@ private:
     std::string head_, hhea_, maxp_, hmtx_, glyf_, os2_, post_, cvt_, fpgm_, prep_;
     std::vector<std::uint32_t> loca_;  // glyphCount_ + 1 offsets into glyf_
     std::vector<std::uint16_t> advances_;
+    std::vector<std::array<int, 4>> glyphBoxes_;
     int unitsPerEm_ = 1000;
     int glyphCount_ = 0;
     int ascent_ = 0;
