@@ -107,9 +107,9 @@ TEST_F(VelFaults, FilesStillBeingWrittenAreTakenOnlyWhenComplete) {
     }
     for (Writer& w : writers) close(w.fd);
 
-    ASSERT_TRUE(WaitFor([&] { return !fs::exists(dir.path() / "##-S01.PCL"); }, seconds(15))) << vel.errors();
-    ASSERT_TRUE(WaitFor([&] { return fs::exists(dir.path() / "Rap0815.xml"); }, seconds(15))) << vel.errors();
-    ASSERT_TRUE(WaitFor([&] { return fs::exists(dir.path() / "prog/started.txt"); }, seconds(15))) << vel.errors();
+    ASSERT_TRUE(WaitFor([&] { return !fs::exists(dir.path() / "##-S01.PCL"); }, seconds(60))) << vel.errors() << Trace();
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(dir.path() / "Rap0815.xml"); }, seconds(60))) << vel.errors();
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(dir.path() / "prog/started.txt"); }, seconds(60))) << vel.errors();
 
     const auto pdfs = Pdfs(pdfDir);
     ASSERT_EQ(pdfs.size(), 1u) << ::testing::PrintToString(pdfs);
