@@ -1,12 +1,14 @@
 #include "jpk/jpk_request.h"
 
 #include "jpk_test_support.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 namespace vel::jpk {
@@ -39,8 +41,10 @@ struct RequestFixture {
         WriteAll("VAT7.tmp", "old\r\n");
         t.t.shell.onStart = [](const std::string& commandLine, const std::string&) {
             // The started program runs in the folder the request changed to.
-            const std::string command = "./" + commandLine;
-            ASSERT_EQ(std::system(command.c_str()), 0);
+            vel::test::Run run;
+            std::istringstream words(commandLine);
+            for (std::string w; words >> w;) run.args.push_back(run.args.empty() ? fs::absolute(w).string() : w);
+            ASSERT_EQ(vel::test::RunProgram(run), 0) << commandLine;
         };
     }
     void SetNow(int y, int mo, int d, int h, int mi, int s) { t.t.clock.set({y, mo, d, h, mi, s, 0, 1}); }
@@ -260,7 +264,15 @@ TEST(JpkReplace, NewNameLettersAreTurnedIntoCodePage1250) {
 
 TEST(JpkReplace, UndeletableTargetIsGivenUpAfterABoundedTime) {
     RequestFixture f;
-    fs::create_directories("target.xml/x");  // opens, reads as empty, cannot be deleted
+    // Opens, reads as empty, cannot be deleted: on Linux a folder, on Windows
+    // a file held open (its deletion is a sharing violation).
+    std::ifstream held;
+    if (vel::test::OnWindows()) {
+        WriteAll("target.xml", "");
+        held.open("target.xml", std::ios::binary);
+    } else {
+        fs::create_directories("target.xml/x");
+    }
     WriteAll("new.xml", "");
     EXPECT_FALSE(f.Run("Ren\r\ntarget.xml\r\nnew.xml\r\nRun\r\nprog\r\nWQA.exe\r\n1\r\n"));
     EXPECT_TRUE(f.t.Shown("Nie zast\xb9piono \"target.xml\""));

@@ -3,6 +3,7 @@
 // without anti-aliasing (a thermal head prints whole dots), and every sticker
 // read back by zbarimg.
 #include "scan_support.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -18,12 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kVelJob = std::string(VEL_BINARY_DIR) + "/src/vel-job";
-
-int Shell(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+const std::string kVelJob = VEL_JOB_PROGRAM;
 
 struct Sticker {
     const char* code;
@@ -46,11 +42,9 @@ std::string Records() {
 class PdfStickers : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!test::ZbarAvailable() || Shell("command -v pdftoppm >/dev/null 2>&1") != 0) {
+        if (!test::ZbarAvailable() || !vel::test::HostTool("pdftoppm")) {
             GTEST_SKIP() << "needs zbarimg (zbar-tools) and pdftoppm (poppler-utils)";
         }
-        // The placeholder program that stood in before the printer existed exits 0 without a word.
-        if (Shell("'" + kVelJob + "' >/dev/null 2>&1") == 0) GTEST_SKIP() << "vel-job cannot print yet";
     }
 
     // Prints the job and rasterises the part of each page from (x, y) mm, w x h mm, at each
@@ -61,18 +55,22 @@ protected:
         const std::string stem = "job" + std::to_string(jobs_++);
         vel::test::WriteAll(dir_.path() / (stem + ".lbl"), header + Records());
         const std::string pdf = (dir_.path() / (stem + ".pdf")).string();
-        const std::string command = "VEL_PDF_DIR='" + dir_.path().string() + "' '" + kVelJob + "' label '" +
-                                    (dir_.path() / (stem + ".lbl")).string() + "' --pdf '" + pdf + "'" +
-                                    (layout.empty() ? "" : " --layout " + layout) + " >/dev/null";
-        ASSERT_EQ(Shell(command), 0) << command;
+        vel::test::Run run;
+        run.args = {kVelJob, "label", (dir_.path() / (stem + ".lbl")).string(), "--pdf", pdf};
+        if (!layout.empty()) run.args.insert(run.args.end(), {"--layout", layout});
+        run.env = {{"VEL_PDF_DIR", dir_.path().string()}};
+        run.err = dir_.path() / (stem + ".err");
+        ASSERT_EQ(vel::test::RunProgram(run), 0) << vel::test::ReadAll(run.err);
         ASSERT_TRUE(fs::exists(pdf));
 
         for (int dpi : {203, 300}) {
             auto px = [dpi](double mm) { return std::to_string(static_cast<int>(std::lround(mm * dpi / 25.4))); };
-            const std::string prefix = (dir_.path() / (stem + "-" + std::to_string(dpi))).string();
-            ASSERT_EQ(Shell("pdftoppm -r " + std::to_string(dpi) + " -gray -aa no -aaVector no -x " + px(xMm) +
-                            " -y " + px(yMm) + " -W " + px(wMm) + " -H " + px(hMm) + " '" + pdf + "' '" + prefix +
-                            "'"),
+            const fs::path prefix = dir_.path() / (stem + "-" + std::to_string(dpi));
+            ASSERT_EQ(vel::test::RunHostTool({*vel::test::HostTool("pdftoppm"), "-r", std::to_string(dpi), "-gray",
+                                              "-aa", "no", "-aaVector", "no", "-x", px(xMm), "-y", px(yMm), "-W",
+                                              px(wMm), "-H", px(hMm), vel::test::HostPath(pdf),
+                                              vel::test::HostPath(prefix)},
+                                             prefix.string() + ".log"),
                       0);
             std::vector<fs::path> pages;
             for (const auto& e : fs::directory_iterator(dir_.path())) {

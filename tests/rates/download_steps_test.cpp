@@ -4,6 +4,7 @@
 #include "app/downloads.h"
 
 #include "common/program.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 #include "support/test_program.h"
 
@@ -346,30 +347,14 @@ TEST(DownloadTargets, PackedFileTimeOfTwoSecondResolution) {
     EXPECT_EQ(PackedFileTime("a.ex"), expected);
 }
 
-class EnvVar {
+class EnvVar : public test::ScopedEnv {
 public:
-    EnvVar(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~EnvVar() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
+    EnvVar(const char* name, const char* value)
+        : ScopedEnv(name, value ? std::optional<std::string>(value) : std::nullopt) {}
 };
 
 TEST(DownloadPlaces, UserDownloadFolderAsTheDesktopNamesIt) {
+    if (test::OnWindows()) GTEST_SKIP() << "the XDG download folder and the Linux roots are Linux-only";
     ScopedTempDir dir;
     const std::string home = dir.path().string();
     EnvVar h("HOME", home.c_str());
