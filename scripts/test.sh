@@ -9,8 +9,14 @@ fuzz=0
 if [ "${VEL_SKIP_FUZZ:-0}" != 1 ]; then
     bash scripts/fuzz.sh 60 20 || fuzz=1
 fi
+windows=0
+bash scripts/test-windows.sh || windows=1
 cd build
 ctest --output-on-failure -j2 --timeout 600
+if [ "$windows" != 0 ]; then
+    echo "The Windows build failed a test under Wine: see the output above" >&2
+    exit 1
+fi
 if [ "$fuzz" != 0 ]; then
     echo "A fuzz target found a fault: see the output above" >&2
     exit 1

@@ -4,7 +4,8 @@
 
 #include <windows.h>
 
-#include <map>
+#include <string>
+#include <vector>
 
 namespace vel::platform {
 
@@ -74,6 +75,25 @@ private:
     std::string name_;
 };
 
+// The face GDI chose for a font: the same name when the face is installed.
+std::wstring ChosenFace(HDC dc, HFONT font) {
+    const HGDIOBJ old = SelectObject(dc, font);
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    SelectObject(dc, old);
+    return face;
+}
+
+// Faces with the same metrics (or close ones) for the faces the documents
+// name, for a system without them (Wine without Microsoft's fonts).
+std::vector<std::wstring> Substitutes(const std::wstring& name) {
+    if (lstrcmpiW(name.c_str(), L"Courier New") == 0) return {L"Liberation Mono", L"DejaVu Sans Mono"};
+    if (lstrcmpiW(name.c_str(), L"Arial") == 0) return {L"Liberation Sans", L"DejaVu Sans"};
+    if (lstrcmpiW(name.c_str(), L"Tahoma") == 0) return {L"Liberation Sans", L"DejaVu Sans"};
+    if (lstrcmpiW(name.c_str(), L"Times New Roman") == 0) return {L"Liberation Serif", L"DejaVu Serif"};
+    return {};
+}
+
 }  // namespace
 
 std::unique_ptr<FontFace> GdiFontSource::face(const Font& font, int dpi) {
@@ -94,6 +114,19 @@ std::unique_ptr<FontFace> GdiFontSource::face(const Font& font, int dpi) {
     if (!handle) {
         DeleteDC(dc);
         return nullptr;
+    }
+    if (lstrcmpiW(ChosenFace(dc, handle).c_str(), name.c_str()) != 0) {
+        for (const std::wstring& substitute : Substitutes(name)) {
+            lstrcpynW(lf.lfFaceName, substitute.c_str(), LF_FACESIZE);
+            HFONT other = CreateFontIndirectW(&lf);
+            if (!other) continue;
+            if (lstrcmpiW(ChosenFace(dc, other).c_str(), substitute.c_str()) == 0) {
+                DeleteObject(handle);
+                handle = other;
+                break;
+            }
+            DeleteObject(other);
+        }
     }
     return std::make_unique<GdiFace>(dc, handle);
 }
