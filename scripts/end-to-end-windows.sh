@@ -4,13 +4,14 @@
 #  - request: a monthly JPK file from registers; xmllint validates it against
 #    the published schema ($VEL_TESTDATA/jpk-xsd; skipped with a note when absent).
 # The receipt through the Windows stand-in fiscal driver runs in test_receipts.
-# Expects the prefix and server of scripts/test-windows.sh.
+# Runs after scripts/test-windows.sh, on its prefix.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-wine=/usr/lib/wine/wine64
+source "$root/scripts/wine-env.sh"
 job="$root/build-windows/src/vel-job.exe"
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work"; wine_stop' EXIT
+wine_start
 failed=0
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 
@@ -45,11 +46,19 @@ cp "$data/d_2022-01_A.xml" "$work/jpk/JPK/JPK_VAT_2022-01_WQA-001_A.xml"
 cp "$data/d_2022-01_B.xml" "$work/jpk/JPK/JPK_VAT_2022-01_WQA-001_B.xml"
 cp "$data/d_2022-01_request.txt" "$work/jpk/Wykon.to!"
 cp "$root/build-windows/tests/jpk_stand_in.exe" "$work/jpk/prog/WQA.exe"
+# The requesting program is started again and not waited for: give it time.
+started_again() {
+    for _ in $(seq 100); do [ -f "$work/jpk/prog/args.txt" ] && return 0; sleep 0.1; done
+    return 1
+}
 if ! (cd "$work/jpk" && "$wine" "$job" request "$(winpath "$work/jpk")" --now 2022-02-10T09:15:00 \
         </dev/null >"$work/request.log" 2>&1); then
     echo "end to end: vel-job.exe request failed:"; cat "$work/request.log"; failed=1
 elif ! cmp -s "$work/jpk/JPK/JPK_VAT_2022-01_WQA-001.XML" "$data/d_2022-01_expected.xml"; then
     echo "end to end: request: the JPK file differs from the expected one"; failed=1
+elif ! started_again || [ "$(cat "$work/jpk/prog/args.txt")" != "/x" ]; then
+    # The requesting program is started again (CreateProcessW) with its argument.
+    echo "end to end: request: WQA.exe was not started again with /x"; failed=1
 elif [ -z "${VEL_TESTDATA:-}" ] || [ ! -f "$xsd" ]; then
     echo "end to end: request OK (byte for byte); schema check SKIPPED: no \$VEL_TESTDATA/jpk-xsd"
 elif xmllint --nonet --noout --schema "$xsd" "$work/jpk/JPK/JPK_VAT_2022-01_WQA-001.XML" 2>"$work/xmllint.log"; then

@@ -5,19 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build-windows.sh
-root=$PWD
-export WINEPREFIX="$root/build-windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# msvcrt misreads TZ (Europe/Warsaw); Wine takes the zone from the host.
-unset TZ DISPLAY WAYLAND_DISPLAY
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
-mkdir -p "$WINEPREFIX"
-# One wine server for the whole run (it would otherwise start and stop with
-# every program); its helper processes start here, on /dev/null, so that they
-# never hold the pipes of ctest or of this script.
-"$wineserver" -p </dev/null >/dev/null 2>&1 || true
-trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
-"$wine" wineboot --init </dev/null >/dev/null 2>&1
+source scripts/wine-env.sh
+trap wine_stop EXIT
+wine_start
 log=build-windows/ctest.log
 status=0
 ctest --test-dir build-windows --output-on-failure --no-tests=error --timeout 600 </dev/null 2>&1 | tee "$log" ||
