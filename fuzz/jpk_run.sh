@@ -12,6 +12,6 @@ clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
     -I"$root/src" \
     "$here/jpk_fuzz.cpp" \
     "$root"/src/jpk/jpk_input.cpp "$root"/src/jpk/jpk_registers.cpp \
-    "$root"/src/common/*.cpp "$root"/src/platform/fake/*.cpp \
+    "$root"/src/common/*.cpp "$root"/src/platform/fake/*.cpp "$root"/src/platform/os/*.cpp \
     -o "$out/jpk_fuzz"
 exec "$out/jpk_fuzz" -max_total_time="${1:-60}" -max_len=4096 "$out/corpus"

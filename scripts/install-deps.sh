@@ -15,7 +15,20 @@ missing=()
 for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+# The users' locale, under which the tests run a second time: numbers in the
+# files must come out the same as under C.UTF-8. Generated once, as root.
+polish_locale() {
+    locale -a 2>/dev/null | grep -qix 'pl_PL\.utf-\?8' && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "install-deps: run as root to generate the locale pl_PL.UTF-8" >&2
+        return 1
+    fi
+    [ ! -f /etc/locale.gen ] || sed -i 's/^#[[:space:]]*\(pl_PL\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -qx 'pl_PL.UTF-8 UTF-8' /etc/locale.gen || echo 'pl_PL.UTF-8 UTF-8' >>/etc/locale.gen
+    locale-gen
+}
 if [ ${#missing[@]} -eq 0 ]; then
+    polish_locale
     exit 0
 fi
 echo "Installing: ${missing[*]}" >&2
@@ -25,3 +38,4 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 apt-get update
 DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+polish_locale

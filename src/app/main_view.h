@@ -50,6 +50,10 @@ public:
     virtual void popupMenuAtCursor() = 0;
 };
 
+// Description text of the memo `Me` on panel `PM` (seen in view mode 3), line
+// by line, code page 1250; every shell shows these lines as they are.
+const std::vector<std::string>& DescriptionLines();
+
 // Layout of the main window at design size, in client pixels.
 struct Rect {
     int left, top, width, height;

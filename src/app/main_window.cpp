@@ -5,6 +5,7 @@
 #include "common/commands.h"
 #include "common/format.h"
 #include "common/io.h"
+#include "common/job_files.h"
 #include "common/status.h"
 #include "common/trace.h"
 #include "platform/clipboard.h"
@@ -13,9 +14,10 @@
 #include "platform/shell.h"
 #include "spool/printers.h"
 
+#include <charconv>
 #include <filesystem>
+#include <limits>
 #include <random>
-#include <sstream>
 
 namespace vel::app {
 
@@ -25,6 +27,25 @@ constexpr const char* kCaption = "Vel.8.61 Mirva-Soft Lenno ";
 constexpr const char* kAppTitle = "Vel-drukowanie";
 // Sunday first; "\x8c" "ro" is "Śro", "Pi\xb9" is "Pią".
 constexpr const char* kWeekdays[7] = {"Nie", "Pon", "Wto", "\x8c" "ro", "Czw", "Pi\xb9", "Sob"};
+
+// The next integer of a text in free form (blanks and line ends before it,
+// an optional sign), read without the process locale; the text moves past it.
+bool ReadInteger(std::string_view& text, int& value) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' ||
+                             text.front() == '\n'))
+        text.remove_prefix(1);
+    std::string_view digits = text;
+    const bool negative = !digits.empty() && digits.front() == '-';
+    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) digits.remove_prefix(1);
+    if (digits.empty() || digits.front() < '0' || digits.front() > '9') return false;
+    long long v = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
+    if (negative) v = -v;
+    if (ec != std::errc() || v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()) return false;
+    value = static_cast<int>(v);
+    text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+    return true;
+}
 
 std::string WithTrailingBackslash(std::string s) {
     if (!s.empty() && s.back() != '\\') s += '\\';
@@ -84,6 +105,9 @@ void MainWindow::Guard(const std::function<void()>& handler) {
 
 void MainWindow::ZeCreat(const Arguments& args) {
     ProgramState& s = program_.state;
+    // Until the lock is taken this instance is on standby: a start-up that
+    // fails on the way must not leave it running without the lock.
+    s.lockFailed = true;
     std::mt19937 random(std::random_device{}());
     s.printTitleCounter = static_cast<std::uint16_t>(std::uniform_int_distribution<int>(0, 399)(random) + 100);
     s.rememberedClipboard.clear();
@@ -95,14 +119,6 @@ void MainWindow::ZeCreat(const Arguments& args) {
     s.downloadCountdown = 0;
     dragging_ = false;
 
-    for (const char* pattern : {"##-???.*", "!!-???.*", "Par*.xml", "*.to!"}) {
-        for (const std::string& name : FindFiles(pattern)) {
-            // The file named for this one-shot run is the job, not a leftover.
-            if (!args.oneShot.empty() && SameFile(name, args.oneShot)) continue;
-            DeleteFile(name);
-        }
-    }
-
     s.workPrefix = WithTrailingBackslash(args.workPrefix);
     const std::string driverDir = WithTrailingBackslash(args.driverDir);
     s.downloadFolder.clear();
@@ -112,7 +128,6 @@ void MainWindow::ZeCreat(const Arguments& args) {
     }
     s.driverPath = driverDir + "WQG.exe";
 
-    s.lockFailed = true;
     const std::string probe = program_.workPath("Tmp.{-}");
     if (!TryWriteFile(probe, "")) return;  // not writable: standby, the first tick closes
     DeleteFileQuietly(probe);
@@ -124,7 +139,23 @@ void MainWindow::ZeCreat(const Arguments& args) {
     oneShotPath_ = args.oneShot;
 
     s.lockFailed = !lock_->acquire(program_.workPath("Wrk.{-}"));
-    if (s.lockFailed) return;  // another instance holds the folder
+    if (s.lockFailed) return;  // another instance holds the folder, and its queue
+
+    // Only the holder of the lock clears what an earlier run left: job files
+    // (they are not printed twice), its own scratch copy of a PCL job and
+    // files it was writing when it was killed.
+    DeleteFileQuietly("Min.{-}");
+    for (const std::string& folder : {std::string(), s.workPrefix}) {
+        for (const std::string& name : FindFiles(folder + "*" + kWritingSuffix)) DeleteFileQuietly(folder + name);
+    }
+    for (const char* pattern : {"##-???.*", "!!-???.*", "Par*.xml", "*.to!"}) {
+        for (const std::string& name : FindFiles(pattern)) {
+            // The file named for this one-shot run is the job, not a leftover.
+            if (!args.oneShot.empty() && SameFile(name, args.oneShot)) continue;
+            // One that cannot be deleted is at least never run in this run.
+            RemoveFinishedJobFile(program_, name);
+        }
+    }
 
     spool::RebuildPrinterList(program_);
     spool::SelectStartupPrinters(program_);
@@ -230,11 +261,11 @@ void MainWindow::firstTick() {
     const int sw = view_.screenWidth(), sh = view_.screenHeight(), w = view_.width();
     int left = sw - w, top = 0;
     if (auto text = TryReadFile(program_.workPath("Pos.{-}"))) {
-        std::istringstream in(*text);
+        std::string_view in = *text;
         int value;
-        if (in >> value) {
+        if (ReadInteger(in, value)) {
             left = value;
-            if (in >> value) top = value;
+            if (ReadInteger(in, value)) top = value;
         }
         if (left < 9) left = 0;
         if (top < 9) top = 0;

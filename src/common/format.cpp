@@ -4,16 +4,26 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace vel {
 
+namespace {
+
+// Fixed notation with '.' whatever locale the process runs under (the window
+// system applies the desktop's, where the decimal separator is ','). Room for
+// every digit of the largest double.
+std::string Fixed(double x, int decimals) {
+    char buf[400];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, decimals);
+    return ec == std::errc() ? std::string(buf, end) : std::string();
+}
+
+}  // namespace
+
 std::string FormatFixed2(double x) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.2f", x);  // the C locale: '.' and no grouping
-    std::string s = buf;
+    std::string s = Fixed(x, 2);
     if (s == "-0.00") s = "0.00";
     return s;
 }
@@ -21,9 +31,7 @@ std::string FormatFixed2(double x) {
 std::string FormatFixed0(double x) {
     double r = std::round(x);
     if (r == 0) r = 0;  // no "-0"
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.0f", r);
-    return buf;
+    return Fixed(r, 0);
 }
 
 char FirstCharOrSpace(std::string_view s) { return s.empty() ? ' ' : s.front(); }
@@ -81,9 +89,11 @@ std::string LowerAscii(std::string s) {
 }
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
+    // ASCII letters only: the C library's tolower follows the process locale,
+    // and under a single-byte one it would fold code page 1250 bytes as well.
+    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
 }
 
 }  // namespace vel

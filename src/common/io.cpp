@@ -45,7 +45,8 @@ std::FILE* OpenFile(std::string_view name, const char* mode) { return platform::
 
 namespace {
 
-char Fold(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+// ASCII letters only, whatever locale the process runs under.
+char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // '?' takes one character, or none where the name reaches a '.' or its end
 // (so "##-???.*" takes "##-A9.PCL", as Windows does); '*' takes any run.
@@ -150,11 +151,29 @@ std::optional<std::string> TryReadFile(std::string_view name) {
 }
 
 bool TryWriteFile(std::string_view name, std::string_view bytes) {
-    std::ofstream out(NativePath(name), std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
+    // Written beside under the temporary name and renamed only when every
+    // byte is out: a full disk leaves the earlier file as it was, never half
+    // of the new one.
+    const fs::path temp = NativePath(std::string(name) + kWritingSuffix);
+    std::error_code ec;
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) return false;
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        out.close();
+        if (out.fail()) {
+            fs::remove(temp, ec);
+            return false;
+        }
+    }
+    fs::rename(temp, NativePath(name), ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        return false;
+    }
+    return true;
 }
 
 bool DeleteFileQuietly(std::string_view name) {

@@ -64,8 +64,13 @@ inline bool PatternMissing(std::string_view pattern) { return !PatternExists(pat
 std::string FirstMatchName(std::string_view pattern);  // empty when none
 std::int32_t MatchSize(std::string_view pattern);      // -1 when none
 
+// A whole file is written under its name with this added and then renamed;
+// one left by a crash is removed by the next start.
+inline constexpr const char* kWritingSuffix = ".~{-}";
+
 // Silent operations.
 std::optional<std::string> TryReadFile(std::string_view name);
+// The whole file, replacing an earlier one only once it is completely written.
 bool TryWriteFile(std::string_view name, std::string_view bytes);
 bool DeleteFileQuietly(std::string_view name);
 bool RenameFileQuietly(std::string_view from, std::string_view to);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,23 @@ struct ListState {
     std::string selectedText() const {
         return selected >= 0 && selected < static_cast<int>(items.size()) ? items[selected] : std::string();
     }
+};
+
+// Size and modification time of a file: a job file whose signature has not
+// changed over a tick is taken as complete.
+struct FileSignature {
+    std::int64_t size = -1;
+    std::int64_t modified = 0;  // file system ticks
+    bool operator==(const FileSignature&) const = default;
+};
+
+// What the job scan knows of one job file between ticks.
+struct SeenJobFile {
+    FileSignature signature;
+    std::int64_t sinceMs = 0;          // steady time the signature was first seen
+    std::int64_t waitingSinceMs = -1;  // steady time it began to hold the queue up, not complete; -1 not
+    std::int64_t failedSinceMs = -1;   // steady time its job first ended with the file still there; -1 not
+    bool passedOver = false;           // the trace already says that the queue goes round it
 };
 
 struct ProgramState {
@@ -43,6 +61,12 @@ struct ProgramState {
 
     std::string rememberedClipboard;  // last clipboard text the dispatcher looked at
     std::string savedStatus;          // status text the dispatcher puts back after a job
+
+    // Job files (work path) seen by the scans of earlier ticks, and job files
+    // that were done in this run but could not be removed: the latter are
+    // never taken again while they stay as they were.
+    std::map<std::string, SeenJobFile> seenJobs;
+    std::map<std::string, FileSignature> keptJobs;
 
     // Printer lists of the main window.
     ListState pagePrinters;   // DruLas

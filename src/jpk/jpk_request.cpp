@@ -4,6 +4,7 @@
 #include "common/commands.h"
 #include "common/format.h"
 #include "common/io.h"
+#include "common/job_files.h"
 #include "common/program.h"
 #include "common/status.h"
 #include "jpk/jpk_declaration.h"
@@ -11,7 +12,9 @@
 #include "platform/clock.h"
 #include "platform/status_line.h"
 
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string_view>
@@ -330,9 +333,68 @@ bool ReplaceJpkFile(Program& program, RequestLines& request) {
     return true;
 }
 
+namespace {
+
+// Names of the programs that run what they are given: never started for a
+// request, whatever an administrator lists.
+bool IsShellOrInterpreter(std::string base) {
+    base = LowerAscii(std::move(base));
+    for (const char* suffix : {".exe", ".com", ".bat", ".cmd"}) {
+        if (base.size() > 4 && base.compare(base.size() - 4, 4, suffix) == 0) base.resize(base.size() - 4);
+    }
+    while (!base.empty() && (std::isdigit(static_cast<unsigned char>(base.back())) || base.back() == '.'))
+        base.pop_back();  // python3.11, perl5
+    static constexpr std::string_view kRefused[] = {
+        "sh", "bash", "dash", "zsh", "ksh", "csh", "tcsh", "fish", "busybox", "env", "su", "sudo", "xargs",
+        "cmd", "command", "powershell", "pwsh", "wscript", "cscript", "mshta", "rundll", "regsvr", "wine",
+        "python", "perl", "ruby", "node", "php", "lua", "tclsh", "wish", "awk", "gawk", "mawk", "java", "osascript"};
+    for (std::string_view refused : kRefused) {
+        if (base == refused) return true;
+    }
+    return false;
+}
+
+void RefuseRun(Program& program, const std::string& name, const std::string& folder) {
+    // "Odmowa startu  " + the name: the request asked for a program that the
+    // work folder's writers may not start.
+    const std::string message = "Odmowa startu  " + name;
+    try {
+        AppendFile("Vel.err", " " + message + "  (" + folder + ")\r\n");
+    } catch (const IoError&) {
+        // The status line still says it.
+    }
+    ShowStatus(program, message);
+}
+
+}  // namespace
+
+bool MayRunProgram(const std::string& name, std::string_view allowed) {
+    if (name.empty() || name.find_first_of("/\\:") != std::string::npos || name == "." || name == "..") return false;
+    if (IsShellOrInterpreter(name)) return false;
+    std::string base = name;
+    if (base.size() > 4 && EqualsIgnoreCase(std::string_view(base).substr(base.size() - 4), ".exe")) base.resize(base.size() - 4);
+    for (const char* sibling : {"WQA", "WQB", "WQC", "WQD", "WQE", "WQm", "WQn", "WQp"}) {
+        if (EqualsIgnoreCase(base, sibling)) return true;
+    }
+    while (!allowed.empty()) {
+        const std::size_t end = allowed.find(';');
+        std::string_view entry = allowed.substr(0, end);
+        allowed = end == std::string_view::npos ? std::string_view() : allowed.substr(end + 1);
+        while (!entry.empty() && entry.front() == ' ') entry.remove_prefix(1);
+        while (!entry.empty() && entry.back() == ' ') entry.remove_suffix(1);
+        if (!entry.empty() && EqualsIgnoreCase(entry, name)) return true;
+    }
+    return false;
+}
+
 void RunProgramCommand(Program& program, const RequestLines& request, const std::string& missingLetters) {
     const std::string& folder = request.Line(2);
     const std::string& name = request.Line(3);
+    const char* allowed = std::getenv(kRunAllowVariable);
+    if (!name.empty() && !MayRunProgram(name, allowed ? allowed : "")) {
+        RefuseRun(program, name, folder);
+        return;
+    }
     RememberDir();
     std::error_code ec;
     fs::current_path(NativePath(folder), ec);
@@ -397,7 +459,13 @@ bool RunRequest(Program& program, const std::string& requestFile) {
     }
 }
 
-bool RunRequestFile(Program& program) { return RunRequest(program, kRequestFile); }
+bool RunRequestFile(Program& program) {
+    // A request still being written waits for a later tick, as a job does.
+    if (!FileExists(kRequestFile) || CheckJobFile(program, kRequestFile) != JobFileState::Ready ||
+        !JobFileFree(kRequestFile))
+        return false;
+    return RunRequest(program, kRequestFile);
+}
 
 namespace {
 

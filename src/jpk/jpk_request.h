@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vel {
@@ -36,6 +37,14 @@ bool RunRequest(Program& program, const std::string& requestFile);
 bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingLetters);
 bool ReplaceJpkFile(Program& program, RequestLines& request);
 void RunProgramCommand(Program& program, const RequestLines& request, const std::string& missingLetters);
+
+// Whether `Run` may start the program named in a request: a bare file name
+// (no folder in it) of a sibling program's executable (WQA, WQB, WQC, WQD,
+// WQE, WQm, WQn, WQp, with or without ".exe", case ignored), or one of the
+// names in `allowed` (separated by ';', the administrator's list from the
+// environment variable VEL_RUN_ALLOW), but never a shell or interpreter.
+bool MayRunProgram(const std::string& name, std::string_view allowed);
+inline constexpr const char* kRunAllowVariable = "VEL_RUN_ALLOW";
 
 // The new file name of `Ren` with the letters of the requesting program's
 // code page turned into code page 1250 and spaces into '-'.

@@ -2,6 +2,7 @@
 
 #include "common/format.h"
 #include "common/io.h"
+#include "common/job_files.h"
 #include "common/program.h"
 #include "common/status.h"
 #include "labels/label_file.h"
@@ -127,7 +128,7 @@ LabelJobResult PrintJob(Program& program, const std::string& path, bool deleteAf
         DocumentCall([&] { printer.endDoc(); });
     }
     BackToPagePrinter(program);
-    if (deleteAfter) DeleteFile(path);
+    if (deleteAfter) RemoveFinishedJobFile(program, path);
     return result;
 }
 

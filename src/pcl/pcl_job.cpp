@@ -3,6 +3,7 @@
 #include "common/codepage.h"
 #include "common/format.h"
 #include "common/io.h"
+#include "common/job_files.h"
 #include "common/program.h"
 #include "common/status.h"
 #include "common/trace.h"
@@ -206,8 +207,11 @@ JobOutcome RunJob(PclJobState& s, const std::string& name, bool deleteAfter) {
         PrintPass(s, outcome);
     }
 
-    if (s.MinFileUsed) DeleteFile(kMinFile);
-    if (s.DeleteAfter) DeleteFile(s.JobFile);
+    // The job is done: neither file may make it run again. A scratch copy
+    // left behind is removed at the next start; a job file that stays is
+    // remembered as done.
+    if (s.MinFileUsed) DeleteFileQuietly(kMinFile);
+    if (s.DeleteAfter) RemoveFinishedJobFile(program, s.JobFile);
     TraceStage(0);
     program.state.printBusy = false;
     return outcome;

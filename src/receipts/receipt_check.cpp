@@ -4,9 +4,8 @@
 #include "common/io.h"
 #include "receipts/text_lines.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 namespace vel::receipts {
 
@@ -61,11 +60,24 @@ bool ParseNumber(std::string_view text, double& value) {
         if (expDigits == 0) return false;
     }
     if (i != text.size()) return false;
-    // strtod reads exactly the shape checked above; "C" locale rules for '.'.
-    const std::string copy(text.substr(start));
-    const double v = std::strtod(copy.c_str(), nullptr);
-    if (!std::isfinite(v)) return false;
-    value = v;
+    // from_chars reads the shape checked above with '.' whatever the process
+    // locale is (the C library's strtod would stop at '.' under the users'
+    // pl_PL locale). It takes no '+', and it reports a value too small for a
+    // double as out of range where the reading is 0.
+    std::string_view number = text.substr(start);
+    const bool negative = number.front() == '-';
+    if (number.front() == '+' || number.front() == '-') number.remove_prefix(1);
+    double v = 0;
+    const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), v);
+    if (ec == std::errc::result_out_of_range) {
+        const std::size_t exponent = number.find_first_of("eE");
+        if (exponent == std::string_view::npos || number.substr(exponent + 1).find('-') == std::string_view::npos)
+            return false;  // too large
+        v = 0;
+    } else if (ec != std::errc() || end != number.data() + number.size() || !std::isfinite(v)) {
+        return false;
+    }
+    value = negative ? -v : v;
     return true;
 }
 
@@ -91,9 +103,9 @@ enum Segment { None = 0, Declaration = 1, Header = 2, Row = 3 };
 // Fixed decimals without leading spaces and without a negative zero; the
 // price is formatted from its extended-precision value.
 std::string FormatFixed(long double x, int decimals) {
-    char buf[5200];
-    std::snprintf(buf, sizeof buf, "%.*Lf", decimals, x);
-    std::string s = buf;
+    char buf[5200];  // every digit of the largest long double
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, decimals);
+    std::string s(buf, ec == std::errc() ? end : buf);
     if (s.find_first_not_of("-0.") == std::string::npos && s[0] == '-') s.erase(0, 1);
     return s;
 }

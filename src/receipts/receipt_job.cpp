@@ -2,6 +2,7 @@
 
 #include "common/format.h"
 #include "common/io.h"
+#include "common/job_files.h"
 #include "common/program.h"
 #include "platform/clock.h"
 #include "platform/events.h"
@@ -255,6 +256,11 @@ void ProcessReceipt(Program& program, const std::string& name) {
         // A driver message " 12. ..." gets its code into characters 3 and 4.
         if (message.find('.') == 3) message.insert(0, " ");
         receiptNumber = "0";
+    }
+    // The receipt's job is over whatever its renaming did: a receipt file
+    // that stays is not handed to the driver again.
+    for (const std::string& left : {files.receipt, program.workPath(name)}) {
+        if (FileExists(left) && !program.state.keptJobs.count(left)) KeepFinishedJobFile(program, left);
     }
 
     WriteFile(reply, ReplyText(nr, receiptNumber, message));

@@ -1,24 +1,20 @@
 #include "spool/dispatch.h"
 
 #include "common/io.h"
+#include "common/job_files.h"
 #include "common/program.h"
 #include "common/status.h"
+#include "common/trace.h"
 #include "ksef/ksef.h"
 #include "platform/clipboard.h"
+#include "platform/clock.h"
 #include "platform/status_line.h"
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 namespace vel::spool {
-
-std::optional<std::string> PickJob(Program& program, const std::string& pattern) {
-    const std::vector<std::string> names = FindFiles(program.workPath(pattern));
-    if (names.empty()) return std::nullopt;
-    // Plain byte order, no case folding: ##-A10 before ##-A9, ##-Z00 before ##-a00.
-    const std::string name = *std::min_element(names.begin(), names.end());
-    ShowStatus(program, "Druk " + name);
-    return name;
-}
 
 namespace {
 
@@ -32,6 +28,41 @@ public:
 private:
     ProgramState& state_;
 };
+
+// Runs a job's handler. A file the handler leaves behind (its job failed
+// and is to be tried again) is marked, so that after a while the jobs behind
+// it go first.
+template <typename Handler>
+void RunJob(Program& program, const std::string& path, Handler handler) {
+    struct Left {
+        Program& program;
+        const std::string& path;
+        ~Left() {
+            auto seen = program.state.seenJobs.find(path);
+            if (seen == program.state.seenJobs.end() || !FileExists(path)) return;
+            if (seen->second.failedSinceMs < 0) seen->second.failedSinceMs = program.sys.clock.steadyMs();
+        }
+    } left{program, path};
+    handler();
+}
+
+// Notes, once per file, that the queue goes round it.
+void PassOver(Program& program, SeenJobFile& seen, const std::string& path, const std::string& name,
+              std::string& first) {
+    if (first.empty()) first = name;
+    if (seen.passedOver) return;
+    seen.passedOver = true;
+    try {
+        AppendFile("Vel.err", " Zablokowany " + path + "\r\n");
+    } catch (const IoError&) {
+        // The status line still says it.
+    }
+}
+
+// Shows that a job file holds the queue up or is passed over, once.
+void ShowWaiting(Program& program, const std::string& message) {
+    if (program.sys.status.text() != message) ShowStatus(program, message);
+}
 
 }  // namespace
 
@@ -49,16 +80,83 @@ void DispatchJobs(Program& program) {
     }
     if (jobs.checkKsefFile) jobs.checkKsefFile(program);
 
-    if (auto name = PickJob(program, "##-???.*")) {
-        if (jobs.printPclJob) jobs.printPclJob(program, *name, true);
-    } else if (auto label = PickJob(program, "!!-???.*")) {
-        if (jobs.printLabelJob) jobs.printLabelJob(program, *label, true);
-    } else if (auto receipt = PickJob(program, "Par*.xml")) {
-        if (jobs.processReceipt) jobs.processReceipt(program, *receipt);
-    } else {
+    ForgetMissingJobFiles(program);
+    // Every job file is looked at on every tick, so that files dropped
+    // together settle together. The first complete one in table and name
+    // order runs. One not yet complete holds up those behind it, until it
+    // has done so for kJobStuckMs; one whose job keeps failing runs, after
+    // that time, only when no other can.
+    enum Kind { Pcl, Label, Receipt };
+    static constexpr const char* kPatterns[] = {"##-???.*", "!!-???.*", "Par*.xml"};
+    struct Candidate {
+        Kind kind;
+        std::string name;
+    };
+    std::optional<Candidate> chosen, fallback;
+    std::string passedOver;
+    bool holding = false;
+    const std::int64_t now = program.sys.clock.steadyMs();
+    for (Kind kind : {Pcl, Label, Receipt}) {
+        std::vector<std::string> names = FindFiles(program.workPath(kPatterns[kind]));
+        // Plain byte order, no case folding: ##-A10 before ##-A9, ##-Z00 before ##-a00.
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names) {
+            const std::string path = program.workPath(name);
+            const JobFileState state = CheckJobFile(program, path);
+            if (chosen || holding || state == JobFileState::Done || state == JobFileState::Gone) continue;
+            SeenJobFile& seen = program.state.seenJobs[path];
+            if (state == JobFileState::Ready && JobFileFree(path)) {
+                seen.waitingSinceMs = -1;
+                if (seen.failedSinceMs >= 0 && now - seen.failedSinceMs >= kJobStuckMs) {
+                    if (!fallback) fallback = Candidate{kind, name};
+                    PassOver(program, seen, path, name, passedOver);
+                } else {
+                    chosen = Candidate{kind, name};
+                }
+                continue;
+            }
+            if (seen.waitingSinceMs < 0) seen.waitingSinceMs = now;
+            if (now - seen.waitingSinceMs >= kJobStuckMs) {
+                PassOver(program, seen, path, name, passedOver);
+                continue;
+            }
+            holding = true;
+            if (state != JobFileState::New) {
+                // Still being written, or locked by its writer: it waits, as
+                // a locked print job always has.
+                TraceNote(path, -1);
+                ShowWaiting(program, name + " czekam");
+            }
+        }
+    }
+    if (!chosen && !holding) chosen = fallback;
+    // "Zablokowany " + the name: the user sees which file the queue goes round.
+    std::string stuckMessage;
+    if (!passedOver.empty() && !(chosen && chosen->name == passedOver)) stuckMessage = "Zablokowany " + passedOver;
+    if (!chosen) {
+        if (!stuckMessage.empty()) ShowWaiting(program, stuckMessage);
         return;
     }
-    ShowStatus(program, program.state.savedStatus);
+
+    const std::string& name = chosen->name;
+    ShowStatus(program, "Druk " + name);
+    RunJob(program, program.workPath(name), [&] {
+        switch (chosen->kind) {
+            case Pcl:
+                if (jobs.printPclJob) jobs.printPclJob(program, name, true);
+                break;
+            case Label:
+                if (jobs.printLabelJob) jobs.printLabelJob(program, name, true);
+                break;
+            case Receipt:
+                if (jobs.processReceipt) jobs.processReceipt(program, name);
+                break;
+        }
+    });
+    // A job that could not remove its file says so in the saved text; that
+    // message goes first.
+    const bool kept = program.state.keptJobs.count(program.workPath(name)) != 0;
+    ShowStatus(program, stuckMessage.empty() || kept ? program.state.savedStatus : stuckMessage);
 }
 
 }  // namespace vel::spool

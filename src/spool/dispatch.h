@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 
 namespace vel {
@@ -10,11 +9,8 @@ class Program;
 namespace vel::spool {
 
 // One call per tick: watches the clipboard for a KSeF number, then starts at
-// most one job from the work folder.
+// most one job from the work folder: the first complete job file in the order
+// print jobs, label jobs, receipts, each kind by name in byte order.
 void DispatchJobs(Program& program);
-
-// The job file of one pattern with the smallest name in byte order, announced
-// on the status line; nothing when there is none.
-std::optional<std::string> PickJob(Program& program, const std::string& pattern);
 
 }  // namespace vel::spool

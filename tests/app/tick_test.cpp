@@ -72,6 +72,15 @@ TEST(Tick, DateLineIsRebuiltOnlyWhenTheTimeTextsFirstCharacterChanges) {
     EXPECT_EQ(h.program.state.dateLine, "09-12-2026 \x8c" "ro");
     h.tick();  // 0:00:00 on the next day
     EXPECT_EQ(h.program.state.dateLine, "10-12-2026 Czw");
+
+    // Every weekday's abbreviation, byte for byte, Sunday 13-12-2026 first.
+    const char* const weekdays[] = {"Nie", "Pon", "Wto", "\x8c" "ro", "Czw", "Pi\xb9", "Sob"};
+    for (int d = 0; d < 7; ++d) {
+        h.clock.set({2026, 12, 13 + d, 9, 59, 58, 0, d});
+        h.tick();  // 9:59:59
+        h.tick();  // 10:00:00: '9' -> '1', rebuilt
+        EXPECT_EQ(h.program.state.dateLine, std::to_string(13 + d) + "-12-2026 " + weekdays[d]);
+    }
 }
 
 TEST(Tick, FirstTickPlacesTheWindowFromThePositionFile) {
@@ -83,6 +92,7 @@ TEST(Tick, FirstTickPlacesTheWindowFromThePositionFile) {
     const Case cases[] = {
         {"no file: top right", nullptr, 1630, 0},
         {"two values", "1630  412", 1630, 412},
+        {"on two lines, signed", "1630\r\n+412", 1630, 412},
         {"near the edge", "5 5", 0, 0},
         {"off the screen", "1700 1050", 1630, 0},
         {"one value only", "700", 700, 0},
@@ -294,11 +304,14 @@ TEST(Startup, SecondInstanceOnTheSameFolderGoesToStandby) {
     EXPECT_FALSE(first.program.state.lockFailed);
     ASSERT_TRUE(FileExists(dir.file("Wrk.{-}")));
 
+    // The holder's queue: not leftovers for a second instance to delete.
+    test::WriteAll("##-Q01.PCL", "x");
     Harness second;
     int dispatched = 0;
     second.program.jobs.dispatchJobs = [&](Program&) { ++dispatched; };
     second.start({"A.PCL", dir.path().string(), ""});
     EXPECT_TRUE(second.program.state.lockFailed);
+    EXPECT_TRUE(FileExists("##-Q01.PCL"));
     second.tick();
     EXPECT_EQ(second.view.closes, 1);
     EXPECT_EQ(dispatched, 0);

@@ -72,8 +72,21 @@ private:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        // Under C.UTF-8 whatever locale the tests run under: this office's CSV
+        // conversions then read and write numbers with '.'. The offices the
+        // update starts itself follow the tests' locale, as a user's office does.
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string entry = *e;
+            if (entry.rfind("LANG", 0) != 0 && entry.rfind("LC_", 0) != 0) env.push_back(entry);
+        }
+        env.push_back("LANG=C.UTF-8");
+        env.push_back("LC_ALL=C.UTF-8");
+        std::vector<char*> envp;
+        for (auto& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
         pid_t pid = -1;
-        if (posix_spawnp(&pid, "soffice", &actions, &attr, argv.data(), environ) == 0) group = pid;
+        if (posix_spawnp(&pid, "soffice", &actions, &attr, argv.data(), envp.data()) == 0) group = pid;
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attr);
         if (group <= 0) return;

@@ -48,7 +48,7 @@ const Archive2024& Data() {
 }
 
 // Rates as the file holds them: four decimals.
-double Rounded(double rate) { return std::stod(RateLine("XXX", "20240102", rate, "").substr(24, 6)); }
+double Rounded(double rate) { return Decimal(RateLine("XXX", "20240102", rate, "").substr(24, 6)); }
 
 // --- Chart arithmetic on the real 2024 archive -------------------------------
 

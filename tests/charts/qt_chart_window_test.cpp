@@ -79,13 +79,13 @@ TEST_F(QtCharts, RenderedBarsStandOnePixelColumnPerDayAtTheirRates) {
         const ArchiveColumn& c = column(code);
         double highest = 0, lowest = 100;
         for (const auto& r : c.rates) {
-            const double v = std::stod(RateLine(code, r.date, r.perUnit, "").substr(24, 6));
+            const double v = Decimal(RateLine(code, r.date, r.perUnit, "").substr(24, 6));
             highest = std::max(highest, v);
             lowest = std::min(lowest, v);
         }
         std::map<int, int> expectedTop;  // column -> bar top
         for (const auto& r : c.rates) {
-            const double v = std::stod(RateLine(code, r.date, r.perUnit, "").substr(24, 6));
+            const double v = Decimal(RateLine(code, r.date, r.perUnit, "").substr(24, 6));
             const int x = DayNumber(r.date) - DayNumber(c.rates.front().date) + 2;
             expectedTop[x] = static_cast<int>(std::nearbyint((highest - v) * 36 / (highest - lowest)));
         }

@@ -3,6 +3,7 @@
 // table-A archive, independently of the program's own converter, so the
 // charts can be tested on a real year of rates.
 
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -60,6 +61,13 @@ inline std::string ToMazovia(std::string name) {
 
 // The currency columns of an archive: data rows are the lines whose first
 // cell is a date.
+// A decimal number with '.', read the same under any locale.
+inline double Decimal(const std::string& text) {
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
 inline std::vector<ArchiveColumn> ReadArchive(const std::string& csv, std::vector<std::string>* tables) {
     std::vector<std::vector<std::string>> rows;
     std::size_t start = 0;
@@ -86,7 +94,7 @@ inline std::vector<ArchiveColumn> ReadArchive(const std::string& csv, std::vecto
             if (row.empty() || row[0].size() != 8 || row[0].compare(0, 2, "20") != 0) continue;
             std::string cell = row.at(k);
             if (auto comma = cell.find(','); comma != std::string::npos) cell[comma] = '.';
-            column.rates.push_back({row[0], std::stod(cell) / column.units});
+            column.rates.push_back({row[0], Decimal(cell) / column.units});
         }
         columns.push_back(column);
     }
@@ -103,10 +111,12 @@ inline std::vector<ArchiveColumn> ReadArchive(const std::string& csv, std::vecto
 
 inline std::string RateLine(const std::string& code, const std::string& yyyymmdd, double rate,
                             const std::string& table) {
+    char number[64];  // "%.4f" with '.' under any locale
+    const auto [end, ec] = std::to_chars(number, number + sizeof number, rate, std::chars_format::fixed, 4);
     char buf[128];
-    std::snprintf(buf, sizeof buf, "%s  %05d  %s-%s-%s  %.4f  %s", code.c_str(), DayNumber(yyyymmdd),
-                  yyyymmdd.substr(6, 2).c_str(), yyyymmdd.substr(4, 2).c_str(), yyyymmdd.substr(0, 4).c_str(), rate,
-                  table.c_str());
+    std::snprintf(buf, sizeof buf, "%s  %05d  %s-%s-%s  %s  %s", code.c_str(), DayNumber(yyyymmdd),
+                  yyyymmdd.substr(6, 2).c_str(), yyyymmdd.substr(4, 2).c_str(), yyyymmdd.substr(0, 4).c_str(),
+                  std::string(number, ec == std::errc() ? end : number).c_str(), table.c_str());
     return buf;
 }
 

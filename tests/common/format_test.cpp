@@ -1,8 +1,8 @@
 #include "common/format.h"
 
-#include <gtest/gtest.h>
+#include "support/locale.h"
 
-#include <clocale>
+#include <gtest/gtest.h>
 
 namespace vel {
 namespace {
@@ -17,16 +17,15 @@ TEST(RoundUpDpi, TakesTheFirstTableValueAtLeastN) {
 }
 
 TEST(FormatFixed, UsesPointAndNoGroupingWhateverTheLocale) {
-    const char* old = std::setlocale(LC_NUMERIC, nullptr);
-    std::string saved = old ? old : "C";
-    std::setlocale(LC_NUMERIC, "pl_PL.UTF-8");  // may be missing; the C locale then stays
+    test::ScopedLocale pl(test::kPolishLocale);
+    ASSERT_TRUE(pl.active()) << "scripts/install-deps.sh generates it";
     EXPECT_EQ(FormatFixed2(1234.5), "1234.50");
     EXPECT_EQ(FormatFixed2(-0.07), "-0.07");
     EXPECT_EQ(FormatFixed2(-0.001), "0.00");
+    EXPECT_EQ(FormatFixed2(1e300).size(), 301u + 3u);  // every digit, none cut off
     EXPECT_EQ(FormatFixed0(15.0), "15");
     EXPECT_EQ(FormatFixed0(-3.2), "-3");
     EXPECT_EQ(FormatFixed0(2.5), "3");
-    std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 TEST(SmallText, FirstCharOrSpaceAndTwoDigits) {

@@ -1,6 +1,9 @@
 #include "jpk/jpk_request.h"
 
+#include "common/io.h"
+#include "common/job_files.h"
 #include "jpk_test_support.h"
+#include "support/locale.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
@@ -9,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace vel::jpk {
@@ -50,6 +54,12 @@ struct RequestFixture {
     void SetNow(int y, int mo, int d, int h, int mi, int s) { t.t.clock.set({y, mo, d, h, mi, s, 0, 1}); }
     bool Run(const std::string& request) {
         WriteAll("Wykon.to!", request);
+        // Complete: the tick before saw it as it is now (the date the
+        // request works with stays).
+        CheckJobFile(t.program, "Wykon.to!");
+        const platform::DateTime now = t.t.clock.now();
+        t.t.clock.advanceSeconds(1);
+        t.t.clock.set(now);
         const bool result = RunRequestFile(t.program);
         EXPECT_FALSE(t.program.state.requestBusy);
         return result;
@@ -59,23 +69,30 @@ struct RequestFixture {
     JpkTestProgram t;
 };
 
-TEST(JpkRequest, SecondGenerationMonthlyFileByteForByte) {
-    RequestFixture f;
-    f.SetNow(2022, 2, 10, 9, 15, 0);
-    WriteAll("JPK/JPK_VAT_2022-01_WQA-001_A.xml", Data("d_2022-01_A.xml"));
-    WriteAll("JPK/JPK_VAT_2022-01_WQA-001_B.xml", Data("d_2022-01_B.xml"));
-    EXPECT_TRUE(f.Run(Data("d_2022-01_request.txt")));
-    const fs::path out = "JPK/JPK_VAT_2022-01_WQA-001.XML";
-    EXPECT_EQ(ReadAll(out), Data("d_2022-01_expected.xml"));
-    EXPECT_TRUE(ValidAgainst(out, kV7M2));
-    EXPECT_EQ(ReadAll("VAT7.tmp"), "old\r\n" + Data("d_2022-01_summary.txt"));
-    EXPECT_FALSE(fs::exists("Wykon.to!"));
-    ASSERT_EQ(f.t.t.shell.ran.size(), 1u);
-    EXPECT_EQ(f.t.t.shell.ran[0], "WQA.exe /x ");
-    EXPECT_EQ(ReadAll("prog/args.txt"), "/x");
-    EXPECT_TRUE(f.t.Shown("Start  WQA.exe  dla  prog"));
-    EXPECT_TRUE(f.t.Shown("\"JPK\\JPK_VAT_2022-01_WQA-001_B.xml\" bez zakup\xf3w"));
-    EXPECT_EQ(fs::current_path(), f.dir.path());
+// The users' pl_PL locale (decimal comma) changes no byte of the JPK file
+// or of the summary.
+TEST(JpkRequest, SecondGenerationMonthlyFileByteForByteUnderEitherLocale) {
+    for (const char* locale : vel::test::kBothLocales) {
+        SCOPED_TRACE(locale);
+        vel::test::ScopedLocale scope(locale);
+        ASSERT_TRUE(scope.active()) << "scripts/install-deps.sh generates it";
+        RequestFixture f;
+        f.SetNow(2022, 2, 10, 9, 15, 0);
+        WriteAll("JPK/JPK_VAT_2022-01_WQA-001_A.xml", Data("d_2022-01_A.xml"));
+        WriteAll("JPK/JPK_VAT_2022-01_WQA-001_B.xml", Data("d_2022-01_B.xml"));
+        EXPECT_TRUE(f.Run(Data("d_2022-01_request.txt")));
+        const fs::path out = "JPK/JPK_VAT_2022-01_WQA-001.XML";
+        EXPECT_EQ(ReadAll(out), Data("d_2022-01_expected.xml"));
+        EXPECT_TRUE(ValidAgainst(out, kV7M2));
+        EXPECT_EQ(ReadAll("VAT7.tmp"), "old\r\n" + Data("d_2022-01_summary.txt"));
+        EXPECT_FALSE(fs::exists("Wykon.to!"));
+        ASSERT_EQ(f.t.t.shell.ran.size(), 1u);
+        EXPECT_EQ(f.t.t.shell.ran[0], "WQA.exe /x ");
+        EXPECT_EQ(ReadAll("prog/args.txt"), "/x");
+        EXPECT_TRUE(f.t.Shown("Start  WQA.exe  dla  prog"));
+        EXPECT_TRUE(f.t.Shown("\"JPK\\JPK_VAT_2022-01_WQA-001_B.xml\" bez zakup\xf3w"));
+        EXPECT_EQ(fs::current_path(), f.dir.path());
+    }
 }
 
 TEST(JpkRequest, FirstGenerationPrefixedFileByteForByte) {
@@ -297,12 +314,40 @@ TEST(JpkRequestFile, UnknownLinesAreDroppedAndRunFindsItsProgram) {
     EXPECT_FALSE(f.Run("Xyz\r\n\r\n\r\n\r\nRun\r\nprog\r\nWQA.exe\r\n/y\r\n"));  // three empty lines end it
 }
 
+// Whoever may write into the work folder must not start what they like.
+TEST(JpkRequestFile, RunStartsOnlySiblingProgramsAndWhatTheAdministratorLists) {
+    RequestFixture f;
+    fs::create_directories("bin");
+    WriteAll("bin/sh", "");
+    WriteAll("bin/Raporty.exe", "");
+    std::optional<vel::test::ScopedEnv> allow;
+    allow.emplace(kRunAllowVariable, std::nullopt);
+    for (const char* name : {"sh", "Raporty.exe", "..\\bin\\Raporty.exe", "/bin/sh"}) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(f.Run(std::string("Run\r\nbin\r\n") + name + "\r\n-c \"touch PWNED\"\r\n"));
+        EXPECT_TRUE(f.t.Shown(std::string("Odmowa startu  ") + name));
+    }
+    EXPECT_TRUE(f.t.t.shell.ran.empty());
+    EXPECT_NE(ReadAll("Vel.err").find("Odmowa startu  sh  (bin)"), std::string::npos);
+
+    // The administrator's list adds a program, never a shell.
+    allow.reset();
+    allow.emplace(kRunAllowVariable, "Inny.exe; raporty.exe ;sh");
+    f.t.t.shell.onStart = nullptr;
+    EXPECT_TRUE(f.Run("Run\r\nbin\r\nRaporty.exe\r\n1\r\n"));
+    EXPECT_TRUE(f.Run("Run\r\nbin\r\nsh\r\n1\r\n"));
+    allow.reset();
+    EXPECT_EQ(f.t.t.shell.ran, (std::vector<std::string>{"Raporty.exe 1 "}));
+    EXPECT_TRUE(MayRunProgram("wqa.EXE", "") && MayRunProgram("WQp", ""));
+    EXPECT_FALSE(MayRunProgram("python3.11", "python3.11") || MayRunProgram("cmd.exe", "cmd.exe"));
+}
+
 TEST(JpkRequestFile, RunReportsMissingFolderAndProgramAndPrefersQa) {
     RequestFixture f;
     EXPECT_TRUE(f.Run("Run\r\nnowhere\r\nWQA.exe\r\n1\r\n"));
     EXPECT_TRUE(f.t.Shown("Nie ma  nowhere"));
-    EXPECT_TRUE(f.Run("Run\r\nprog\r\nWQZ.exe\r\n1\r\n"));
-    EXPECT_TRUE(f.t.Shown("Nie ma  WQZ.exe"));
+    EXPECT_TRUE(f.Run("Run\r\nprog\r\nWQC.exe\r\n1\r\n"));
+    EXPECT_TRUE(f.t.Shown("Nie ma  WQC.exe"));
     fs::create_directories("a/b");
     fs::create_directories("!QA!");
     WriteAll("!QA!/WQB.exe", "");

@@ -96,7 +96,7 @@ TEST_F(KsefWindowFixture, StartsHiddenAtDesignSizeInBoldPanelFont) {
     EXPECT_FALSE(view->visible());
     EXPECT_EQ(widget->size(), QSize(290, 90));
     EXPECT_TRUE(widget->windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_EQ(widget->windowTitle().toStdString(), Cp1250ToUtf8(kKsefCaption));
+    EXPECT_EQ(widget->windowTitle().toStdString(), "   NrKSeF   ( NIP - data - cośtam - xx )");
     EXPECT_EQ(panel->font().pixelSize(), 17);
     EXPECT_TRUE(panel->font().bold());
     EXPECT_EQ(panel->cursor().shape(), Qt::PointingHandCursor);

@@ -1,6 +1,7 @@
 #include "labels/label_job.h"
 
 #include "common/io.h"
+#include "common/job_files.h"
 #include "published_code39.h"
 #include "spool/dispatch.h"
 #include "support/temp_dir.h"
@@ -395,6 +396,8 @@ TEST_F(LabelJob, DispatchedJobPrintsOnceAndReportsWhatStopsIt) {
     program().jobs.printLabelJob = PrintLabelJob;
     program().state.labelPrinters.selected = -1;
     writeJob(std::string(kHeader600) + "X\t\t\t\t1\r\n");
+    CheckJobFile(program(), kJob);  // there, complete, since the tick before
+    t.clock.advanceSeconds(1);
     spool::DispatchJobs(program());
     EXPECT_EQ(t.status.text(), "Nie ma  ") << "the message outlives the dispatcher's restore";
     EXPECT_TRUE(std::filesystem::exists(dir.path() / kJob));

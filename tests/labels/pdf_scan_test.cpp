@@ -3,6 +3,7 @@
 // without anti-aliasing (a thermal head prints whole dots), and every sticker
 // read back by zbarimg.
 #include "scan_support.h"
+#include "support/locale.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
@@ -55,13 +56,22 @@ protected:
         const std::string stem = "job" + std::to_string(jobs_++);
         vel::test::WriteAll(dir_.path() / (stem + ".lbl"), header + Records());
         const std::string pdf = (dir_.path() / (stem + ".pdf")).string();
-        vel::test::Run run;
-        run.args = {kVelJob, "label", (dir_.path() / (stem + ".lbl")).string(), "--pdf", pdf};
-        if (!layout.empty()) run.args.insert(run.args.end(), {"--layout", layout});
-        run.env = {{"VEL_PDF_DIR", dir_.path().string()}};
-        run.err = dir_.path() / (stem + ".err");
-        ASSERT_EQ(vel::test::RunProgram(run), 0) << vel::test::ReadAll(run.err);
-        ASSERT_TRUE(fs::exists(pdf));
+        // Under the users' pl_PL locale (decimal comma) too: the same file, byte for byte.
+        // (A Windows program takes its locale from the user's settings, not from
+        // LANG: there the plain run alone.)
+        for (const char* locale : vel::test::kBothLocales) {
+            if (vel::test::OnWindows() && locale != vel::test::kPlainLocale) continue;
+            ASSERT_TRUE(vel::test::LocaleGenerated(locale)) << locale << ": scripts/install-deps.sh generates it";
+            const std::string out = locale == vel::test::kPlainLocale ? pdf : pdf + ".pl.pdf";
+            vel::test::Run run;
+            run.args = {kVelJob, "label", (dir_.path() / (stem + ".lbl")).string(), "--pdf", out};
+            if (!layout.empty()) run.args.insert(run.args.end(), {"--layout", layout});
+            run.env = {{"VEL_PDF_DIR", dir_.path().string()}, {"LANG", locale}, {"LC_ALL", locale}};
+            run.err = dir_.path() / (stem + ".err");
+            ASSERT_EQ(vel::test::RunProgram(run), 0) << vel::test::ReadAll(run.err);
+            ASSERT_TRUE(fs::exists(out));
+        }
+        if (!vel::test::OnWindows()) EXPECT_EQ(vel::test::ReadAll(pdf + ".pl.pdf"), vel::test::ReadAll(pdf));
 
         for (int dpi : {203, 300}) {
             auto px = [dpi](double mm) { return std::to_string(static_cast<int>(std::lround(mm * dpi / 25.4))); };

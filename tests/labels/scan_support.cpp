@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdio>
 #include <fstream>
+#include <locale>
 #include <memory>
 
 namespace vel::labels::test {
@@ -72,6 +73,7 @@ void WritePagePgm(const platform::FakePage& page, int width, int height, const s
     top = std::max(0, top - 20);
     bottom = std::min(height, bottom + 20);
     std::ofstream out(file, std::ios::binary);
+    out.imbue(std::locale::classic());  // no digit grouping in the header under a desktop locale
     out << "P5\n" << width << " " << (bottom - top) << "\n255\n";
     out.write(reinterpret_cast<const char*>(pixels.data()) + static_cast<std::ptrdiff_t>(top) * width,
               static_cast<std::streamsize>(bottom - top) * width);

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -161,8 +162,12 @@ protected:
         const std::string html = test::Capture("pdftotext -bbox " + test::Quote(pdf) + " - 2>/dev/null");
         std::vector<std::pair<std::string, double>> words;
         static const std::regex word(R"re(<word xMin="([0-9.]+)"[^>]*>([^<]*)</word>)re");
-        for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator(); ++it)
-            words.emplace_back((*it)[2].str(), std::stod((*it)[1].str()));
+        for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator(); ++it) {
+            const std::string x = (*it)[1].str();
+            double left = 0;  // '.' under any locale, unlike std::stod
+            std::from_chars(x.data(), x.data() + x.size(), left);
+            words.emplace_back((*it)[2].str(), left);
+        }
         return words;
     }
 

@@ -5,6 +5,7 @@
 
 #include "app/job_command.h"
 #include "common/codepage.h"
+#include "support/locale.h"
 #include "support/temp_dir.h"
 #include "support/test_program.h"
 
@@ -161,17 +162,30 @@ TEST_F(RateConvert, RealArchiveUnitsAndSuffixes) {
     EXPECT_EQ(last["ZAR"].substr(46), "  rand (Republika Po\x92udniowej Afryki) 1ZAR");
 }
 
-TEST_F(RateConvert, ArchiveWithLfLineEndsGivesTheSameFile) {
-    ASSERT_TRUE(convertReal().ok());
-    const std::string crlfResult = ReadAll(dir.path() / "Kurs2024");
-    std::string lf = ReadAll(kRealArchive);
+// Neither the archive's line ends nor the users' pl_PL locale (decimal
+// comma) change a byte of the rate file: the rates are worked out digit by
+// digit, never through the C library's number conversions.
+TEST_F(RateConvert, LfLineEndsOrThePolishLocaleGiveTheSameFile) {
+    auto convert = [&](const std::string& archive) {
+        WriteAll(dir.file("archiwum_tab_a_2024.csv"), archive);
+        ConvertRequest r;
+        r.archive = "archiwum_tab_a_2024.csv";
+        r.previousYear = "1999";
+        EXPECT_TRUE(ConvertArchiveFile(r).ok());
+        return ReadAll(dir.path() / "Kurs2024");
+    };
+    const std::string crlf = ReadAll(kRealArchive);
+    std::string lf = crlf;
     for (std::size_t at; (at = lf.find("\r\n")) != std::string::npos;) lf.erase(at, 1);
-    WriteAll(dir.file("archiwum_tab_a_2024.csv"), lf);
-    ConvertRequest r;
-    r.archive = "archiwum_tab_a_2024.csv";
-    r.previousYear = "1999";
-    ASSERT_TRUE(ConvertArchiveFile(r).ok());
-    EXPECT_EQ(ReadAll(dir.path() / "Kurs2024"), crlfResult);
+    std::string plain;
+    {
+        test::ScopedLocale c(test::kPlainLocale);
+        plain = convert(crlf);
+        EXPECT_EQ(convert(lf), plain);
+    }
+    test::ScopedLocale polish(test::kPolishLocale);
+    ASSERT_TRUE(polish.active()) << "scripts/install-deps.sh generates it";
+    EXPECT_EQ(convert(crlf), plain);
 }
 
 // The next year's archive: the real one with its dates moved a year on.

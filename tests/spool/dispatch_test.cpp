@@ -1,6 +1,7 @@
 #include "spool/dispatch.h"
 
 #include "common/io.h"
+#include "common/job_files.h"
 #include "support/temp_dir.h"
 #include "support/test_program.h"
 
@@ -40,7 +41,15 @@ struct DispatchFixture : ::testing::Test {
         jobs.captureKsefNumber = [this](Program&, const std::string& number) { captured.push_back(number); };
         jobs.checkKsefFile = [this](Program&) { ++checks; };
     }
-    void put(const std::string& name) { WriteAll(dir.file(name), "job"); }
+    // A complete job file, there since the tick before.
+    void put(const std::string& name) {
+        WriteAll(dir.file(name), "job");
+        settled(tp.program.workPath(name));
+    }
+    void settled(const std::string& path) {
+        CheckJobFile(tp.program, path);
+        tp.clock.advanceSeconds(1);
+    }
     void tick() { DispatchJobs(tp.program); }
 
     ScopedTempDir dir;
@@ -79,10 +88,6 @@ TEST_F(DispatchFixture, SmallestNameInPlainByteOrder) {
     for (int i = 0; i < 3; ++i) tick();
     EXPECT_EQ(calls, (std::vector<std::string>{"pcl ##-A10.PCL delete", "pcl ##-Z00.PCL delete",
                                                "pcl ##-a00.PCL delete"}));
-
-    put("##-A9.PCL");
-    put("##-A10.PCL");
-    EXPECT_EQ(PickJob(tp.program, "##-*.PCL"), "##-A10.PCL");
 }
 
 TEST_F(DispatchFixture, FoldersAndHiddenFilesAreNeverDispatched) {
@@ -94,7 +99,6 @@ TEST_F(DispatchFixture, FoldersAndHiddenFilesAreNeverDispatched) {
     for (int i = 0; i < 3; ++i) tick();
     EXPECT_TRUE(calls.empty());
     EXPECT_TRUE(tp.status.history.empty());  // nothing announced either
-    EXPECT_FALSE(PickJob(tp.program, "*##-???.*"));
 }
 
 TEST_F(DispatchFixture, ReceiptWaitsWhilePrintJobsKeepArriving) {
@@ -121,9 +125,10 @@ TEST_F(DispatchFixture, FileLeftByItsHandlerIsPickedAgainNextTick) {
 
 TEST_F(DispatchFixture, JobsAreLookedForInTheWorkPrefix) {
     std::filesystem::create_directory(dir.file("work"));
-    WriteAll(dir.file("work/##-A01.PCL"), "job");
-    put("##-A00.PCL");  // in the current directory: not a job when a prefix is set
+    WriteAll(dir.file("##-A00.PCL"), "job");  // in the current directory: not a job when a prefix is set
     tp.program.state.workPrefix = "work\\";
+    WriteAll(dir.file("work/##-A01.PCL"), "job");
+    settled("work\\##-A01.PCL");
     removeFiles = false;
     tick();
     EXPECT_EQ(calls, (std::vector<std::string>{"pcl ##-A01.PCL delete"}));
@@ -202,6 +207,67 @@ TEST_F(DispatchFixture, KsefCaptureAndJobInTheSameTick) {
     tick();
     EXPECT_EQ(captured, (std::vector<std::string>{kNumber}));
     EXPECT_EQ(calls, (std::vector<std::string>{"pcl ##-A01.PCL delete"}));
+}
+
+// A file a sibling program is still writing is not a job yet, of any kind.
+TEST_F(DispatchFixture, JobFileIsTakenOnlyOnceItStoodStillOverATick) {
+    for (const char* name : {"##-G01.PCL", "!!-G01.LBL", "Par9.xml"}) {
+        SCOPED_TRACE(name);
+        calls.clear();
+        std::string bytes = "part";
+        WriteAll(dir.file(name), bytes);
+        for (int i = 0; i < 3; ++i) {
+            tp.clock.advanceSeconds(1);
+            tick();
+            bytes += " more";  // the writer goes on between ticks
+            WriteAll(dir.file(name), bytes);
+        }
+        EXPECT_TRUE(calls.empty());
+        EXPECT_EQ(tp.status.text(), std::string(name) + " czekam");
+        tp.clock.advanceSeconds(1);
+        tick();  // seen as it is now
+        EXPECT_TRUE(calls.empty());
+        tp.clock.advanceSeconds(1);
+        tick();
+        ASSERT_EQ(calls.size(), 1u);
+        EXPECT_NE(calls[0].find(name), std::string::npos);
+    }
+}
+
+// A file that never becomes complete, or whose job keeps failing, holds the
+// queue up for a bounded time; then the next job goes first, the status
+// names the stuck file, and the stuck one is still tried again.
+TEST_F(DispatchFixture, StuckJobFileIsPassedOverAfterABoundedTime) {
+    put("##-A01.PCL");
+    put("##-B01.PCL");
+    const int bound = static_cast<int>(kJobStuckMs / 1000);
+    for (int second = 0; second <= bound; ++second) {
+        WriteAll(dir.file("##-A01.PCL"), std::string(static_cast<std::size_t>(second) + 2, 'x'));  // never done
+        tick();
+        if (second < bound) ASSERT_TRUE(calls.empty()) << second;
+        tp.clock.advanceSeconds(1);
+    }
+    EXPECT_EQ(calls, (std::vector<std::string>{"pcl ##-B01.PCL delete"}));
+    EXPECT_EQ(tp.status.text(), "Zablokowany ##-A01.PCL");
+    tick();  // the writer stopped at last
+    EXPECT_EQ(calls.back(), "pcl ##-A01.PCL delete");
+
+    // A job whose handler fails leaves its file: retried, until the bound
+    // lets the next one go first; alone, it is tried again.
+    calls.clear();
+    removeFiles = false;
+    onPcl = [this](const std::string& name) {
+        if (name != "##-C01.PCL") std::filesystem::remove(dir.file(name));
+    };
+    put("##-C01.PCL");
+    put("##-D01.PCL");
+    for (int second = 0; second <= bound + 1; ++second) {
+        tick();
+        tp.clock.advanceSeconds(1);
+    }
+    ASSERT_EQ(calls.size(), static_cast<std::size_t>(bound + 2));
+    EXPECT_EQ(calls[calls.size() - 2], "pcl ##-D01.PCL delete");
+    EXPECT_EQ(calls.back(), "pcl ##-C01.PCL delete");
 }
 
 // ShowStatus lets messages run, so a tick can run nested between the pick and

@@ -2,6 +2,7 @@
 
 #include "common/io.h"
 
+#include <charconv>
 #include <cstdio>
 
 namespace vel::platform {
@@ -197,9 +198,9 @@ public:
         return it == cells_.end() ? std::string() : it->second;
     }
     void setCellNumber(int row, int column, double value) override {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.10g", value);
-        cells_[{row, column}] = buf;
+        char buf[64];  // as "%.10g" writes it, but with '.' under any locale
+        const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 10);
+        cells_[{row, column}] = std::string(buf, ec == std::errc() ? end : buf);
     }
     void setCellText(int row, int column, const std::string& text) override { cells_[{row, column}] = text; }
     void finish() override { owner_.finished = true; }

@@ -4,6 +4,7 @@
 #include "common/io.h"
 #include "platform/pdf/pdf_file_name.h"
 #include "platform/pdf/pdf_writer.h"
+#include "platform/qt/output_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +19,6 @@
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QRawFont>
-#include <QTemporaryFile>
 
 #include <array>
 
@@ -400,6 +400,9 @@ struct QtPrinter::Impl {
 };
 
 QtPrinter::QtPrinter() : impl_(std::make_unique<Impl>()) {
+    // Documents of a run that was killed while it printed.
+    RemoveAbandonedTemporaryFiles(QDir::tempPath().toStdString());
+    RemoveAbandonedTemporaryFiles(PdfFolder());
     const std::string def = defaultPrinterName();
     if (def.empty() || !setCurrent(def)) impl_->select(kPdfPrinterName, Setup{});
 }
@@ -444,11 +447,19 @@ int QtPrinter::resolution() { return impl_->setup.dpi; }
 
 void QtPrinter::beginDoc(const std::string& title) {
     impl_->discard();
-    QTemporaryFile temp(QDir::tempPath() + "/vel-doc-XXXXXX.pdf");
-    temp.setAutoRemove(false);
-    if (!temp.open()) throw IoError(temp.fileTemplate().toStdString(), "cannot create the print file");
-    impl_->tempPath = temp.fileName();
-    temp.close();
+    // A document for the built-in printer is written in the folder of its
+    // final name, so that it takes that name by a rename once complete; one
+    // for CUPS in the temporary folder, from where lp takes it.
+    QString folder = QDir::tempPath();
+    std::string extension = ".pdf";
+    if (impl_->setup.builtIn) {
+        folder = impl_->pdfOverride.empty()
+                     ? QString::fromStdString(PdfFolder())
+                     : QFileInfo(QString::fromStdString(NativePath(impl_->pdfOverride).string())).absolutePath();
+        QDir().mkpath(folder);
+        extension = ".part";
+    }
+    impl_->tempPath = QString::fromStdString(CreateTemporaryFile(folder.toStdString(), extension));
     impl_->title = title;
     impl_->docSetup = impl_->setup;
     try {
@@ -486,18 +497,16 @@ void QtPrinter::endDoc() {
     if (docPrinter.builtIn) {
         std::string target = impl_->pdfOverride;
         impl_->pdfOverride.clear();
+        const std::string written = temp.toStdString();
         QString out;
         if (target.empty()) {
+            // A document never replaces another: titles repeat between runs.
             const QString dir = QString::fromStdString(PdfFolder());
-            QDir().mkpath(dir);
-            out = QDir(dir).filePath(QString::fromStdString(Cp1250ToUtf8(PdfFileName(impl_->title))));
+            const QString wanted = QDir(dir).filePath(QString::fromStdString(Cp1250ToUtf8(PdfFileName(impl_->title))));
+            out = QString::fromStdString(CommitToFreeName(written, wanted.toStdString()));
         } else {
-            out = QString::fromStdString(NativePath(target).string());
-        }
-        QFile::remove(out);
-        if (!QFile::rename(temp, out)) {
-            QFile::remove(temp);
-            throw IoError(out.toStdString(), "cannot write the PDF file");
+            out = QString::fromStdString(NativePath(target).string());  // the name asked for, replaced
+            CommitReplacing(written, out.toStdString());
         }
         // The temporary file was private; the finished document is for anyone to read.
         QFile::setPermissions(out, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
