@@ -2,9 +2,15 @@
 # Installs every Debian package the build, the program and the tests need.
 # Lists live in scripts/packages/*.txt, one package a line, '#' starts a comment.
 # Runs as root on Debian 12; does nothing when everything is already there.
+# With arguments, only those lists: `install-deps.sh windows` for packages/windows.txt.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mapfile -t wanted < <(sed -e 's/#.*//' -e '/^[[:space:]]*$/d' "$here"/packages/*.txt | sort -u)
+lists=("$here"/packages/*.txt)
+if [ $# -gt 0 ]; then
+    lists=()
+    for name in "$@"; do lists+=("$here/packages/$name.txt"); done
+fi
+mapfile -t wanted < <(sed -e 's/#.*//' -e '/^[[:space:]]*$/d' "${lists[@]}" | sort -u)
 missing=()
 for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

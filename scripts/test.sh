@@ -11,10 +11,13 @@ fuzz=0
 if [ "${VEL_SKIP_FUZZ:-0}" != 1 ]; then
     bash scripts/fuzz.sh 45 20 || fuzz=1
 fi
-# The tests of published data skip cleanly without it (before the full run,
-# whose summary stays the last thing printed).
+# The tests of published data skip cleanly without it, and the Windows build
+# passes its tests under Wine (both before the full run, whose summary stays
+# the last thing printed).
 nodata=0
 bash scripts/test-without-data.sh || nodata=1
+windows=0
+bash scripts/test-windows.sh || windows=1
 cd build
 ctest --output-on-failure -j2 --timeout 600
 
@@ -23,6 +26,10 @@ ctest --output-on-failure -j2 --timeout 600
 LANG=pl_PL.UTF-8 LC_ALL=pl_PL.UTF-8 ctest --output-on-failure -j2 --timeout 600
 if [ "$nodata" != 0 ]; then
     echo "A test of published data did not skip without it: see the output above" >&2
+    exit 1
+fi
+if [ "$windows" != 0 ]; then
+    echo "The Windows build failed a test under Wine: see the output above" >&2
     exit 1
 fi
 if [ "$fuzz" != 0 ]; then

@@ -5,6 +5,8 @@
 #include "common/program.h"
 #include "common/status.h"
 #include "common/trace.h"
+#include "platform/clock.h"
+#include "platform/file_system.h"
 #include "platform/shell.h"
 #include "platform/status_line.h"
 #include "rates/rates.h"
@@ -22,11 +24,7 @@ namespace vel::app {
 
 namespace {
 
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
+constexpr char kSeparator = platform::kPathSeparator;
 
 constexpr const char* kMarkerFile = "Temp.{-}";
 constexpr const char* kFolderFile = "Dwn.{-}";
@@ -123,10 +121,21 @@ public:
 
 private:
     // Deep paths and the system's own folders are looked into but not below.
+    // Folders are compared as the walk joins them, whichever separator a
+    // root or an excluded folder was written with, and on Windows without
+    // regard to case, as its names are.
     bool mayDescendFrom(const std::string& folder) const {
         if (folder.size() >= 70) return false;
-        return std::none_of(excluded_.begin(), excluded_.end(),
-                            [&](const std::string& prefix) { return folder.rfind(prefix, 0) == 0; });
+        const std::string walked = Comparable(folder);
+        return std::none_of(excluded_.begin(), excluded_.end(), [&](const std::string& prefix) {
+            return walked.rfind(Comparable(prefix), 0) == 0;
+        });
+    }
+    static std::string Comparable(std::string folder) {
+        for (char& c : folder) {
+            if (c == '/' || c == '\\') c = kSeparator;
+        }
+        return platform::kWindowsFileSystem ? LowerAscii(folder) : folder;
     }
 
     Program& program_;
@@ -291,16 +300,11 @@ std::int64_t PackedFileTime(std::string_view name) {
     if (ec) return 0;
     const std::time_t seconds =
         std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(written));
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &seconds);
-#else
-    localtime_r(&seconds, &local);
-#endif
-    const std::int64_t year = local.tm_year + 1900 - 1980;
-    return (year << 25) | (static_cast<std::int64_t>(local.tm_mon + 1) << 21) |
-           (static_cast<std::int64_t>(local.tm_mday) << 16) | (static_cast<std::int64_t>(local.tm_hour) << 11) |
-           (static_cast<std::int64_t>(local.tm_min) << 5) | (local.tm_sec / 2);
+    const platform::DateTime local = platform::LocalTimeOf(seconds);
+    const std::int64_t year = local.year - 1980;
+    return (year << 25) | (static_cast<std::int64_t>(local.month) << 21) |
+           (static_cast<std::int64_t>(local.day) << 16) | (static_cast<std::int64_t>(local.hour) << 11) |
+           (static_cast<std::int64_t>(local.minute) << 5) | (local.second / 2);
 }
 
 std::string UserDownloadFolder() {
@@ -331,10 +335,14 @@ std::string UserDownloadFolder() {
 
 SearchPlaces DefaultSearchPlaces() {
     SearchPlaces places;
-#ifdef _WIN32
-    for (char drive = 'C'; drive <= 'Z'; ++drive) places.roots.push_back(std::string(1, drive) + ":\\");
-    places.excluded = {"C:\\W", "C:\\P"};
-#else
+    if (platform::kWindowsFileSystem) {
+        for (char drive = 'C'; drive <= 'Z'; ++drive) places.roots.push_back(std::string(1, drive) + ":\\");
+        // The system's own folders, not every folder whose name starts with
+        // a W or a P ("C:\Pobrane" is where a browser may save downloads).
+        places.excluded = {"C:\\Windows\\", "C:\\Program Files\\", "C:\\Program Files (x86)\\",
+                           "C:\\ProgramData\\"};
+        return places;
+    }
     std::vector<std::string> candidates;
     candidates.push_back(UserDownloadFolder());
     if (const char* home = std::getenv("HOME"); home && *home) candidates.push_back(WithSeparator(home));
@@ -347,7 +355,6 @@ SearchPlaces DefaultSearchPlaces() {
         places.roots.push_back(root);
     }
     places.excluded = {"/proc/", "/sys/", "/dev/", "/usr/", "/var/", "/run/", "/boot/", "/snap/"};
-#endif
     return places;
 }
 

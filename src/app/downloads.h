@@ -64,7 +64,8 @@ struct SearchPlaces {
 };
 // On Linux: the user's download folder (XDG), the home folder, /media and
 // /mnt (those that exist); /proc, /sys, /dev, /usr, /var, /run, /boot,
-// /snap excluded. On Windows the drives C: to Z:, with C:\W and C:\P.
+// /snap excluded. On Windows the drives C: to Z:, with the system's folders
+// (Windows, Program Files, ProgramData) excluded.
 SearchPlaces DefaultSearchPlaces();
 // Replaces the places (tests); nullopt goes back to the default ones.
 void SetSearchPlaces(std::optional<SearchPlaces> places);

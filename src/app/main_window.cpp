@@ -138,7 +138,7 @@ void MainWindow::ZeCreat(const Arguments& args) {
     s.oneShotFile = UpperAscii(args.oneShot);
     oneShotPath_ = args.oneShot;
 
-    s.lockFailed = !lock_->acquire(NativePath(program_.workPath("Wrk.{-}")).string());
+    s.lockFailed = !lock_->acquire(program_.workPath("Wrk.{-}"));
     if (s.lockFailed) return;  // another instance holds the folder, and its queue
 
     // Only the holder of the lock clears what an earlier run left: job files

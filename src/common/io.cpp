@@ -1,5 +1,7 @@
 #include "common/io.h"
 
+#include "platform/file_system.h"
+
 #include <algorithm>
 #include <cctype>
 #include <fstream>
@@ -9,6 +11,14 @@
 namespace fs = std::filesystem;
 
 namespace vel {
+
+#ifdef _WIN32
+// The one place where the two systems' paths differ in the program.
+fs::path NativePath(std::string_view name) { return fs::path(platform::WideFileName(name)); }
+
+std::string NameFromPath(const fs::path& path) { return platform::NarrowFileName(path.native()); }
+#else
+std::string NameFromPath(const fs::path& path) { return path.string(); }
 
 fs::path NativePath(std::string_view name) {
     std::string s(name);
@@ -21,6 +31,17 @@ fs::path NativePath(std::string_view name) {
     }
     return fs::path(s);
 }
+#endif
+
+bool IsFullName(std::string_view name) {
+    const auto separator = [](char c) { return c == '\\' || c == '/'; };
+    if (name.size() >= 2 && separator(name[0]) && separator(name[1])) return true;
+    if (name.size() >= 3 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':' && separator(name[2]))
+        return true;
+    return NativePath(name).is_absolute();
+}
+
+std::FILE* OpenFile(std::string_view name, const char* mode) { return platform::OpenFile(NativePath(name), mode); }
 
 namespace {
 
@@ -61,7 +82,7 @@ std::pair<fs::path, std::string> SplitPattern(std::string_view pattern) {
     fs::path full = NativePath(pattern);
     fs::path dir = full.parent_path();
     if (dir.empty()) dir = ".";
-    return {dir, full.filename().string()};
+    return {dir, NameFromPath(full.filename())};
 }
 
 }  // namespace
@@ -82,7 +103,7 @@ std::vector<DirEntry> FindEntries(std::string_view pattern) {
     std::error_code ec;
     fs::directory_iterator it(dir, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
-        std::string name = it->path().filename().string();
+        std::string name = NameFromPath(it->path().filename());
         if (!WildcardMatch(namePattern, name)) continue;
         DirEntry e;
         e.name = name;
@@ -103,7 +124,7 @@ std::vector<std::string> FindFiles(std::string_view pattern) {
     auto [dir, namePattern] = SplitPattern(pattern);
     for (const DirEntry& e : FindEntries(pattern)) {
         std::error_code ec;
-        if (e.isDir || e.hidden || !fs::is_regular_file(dir / e.name, ec)) continue;
+        if (e.isDir || e.hidden || !fs::is_regular_file(dir / NativePath(e.name), ec)) continue;
         names.push_back(e.name);
     }
     return names;
@@ -249,7 +270,7 @@ void RememberDir() {
 void RestoreDir() {
     std::error_code ec;
     fs::current_path(SavedDir(), ec);
-    if (ec) throw IoError(SavedDir().string(), "cannot change to folder");
+    if (ec) throw IoError(NameFromPath(SavedDir()), "cannot change to folder");
 }
 
 }  // namespace vel

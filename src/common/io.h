@@ -8,6 +8,7 @@
 // NativePath() is the one place that turns them into file system paths.
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -27,7 +28,18 @@ private:
     std::string path_;
 };
 
+// On Windows the code page 1250 bytes become the file system's UTF-16 and
+// drive letters and "\\server\share\" names stay; elsewhere '\' becomes '/'
+// and a drive letter is dropped, so "C:\JOBS" names "/JOBS".
 std::filesystem::path NativePath(std::string_view name);
+// True for a name that does not depend on the current folder: one with a
+// drive letter and a separator, a "\\server\share\" name, or a root.
+bool IsFullName(std::string_view name);
+// The other way: a file system path as the program's code page 1250 name
+// (characters without a code page 1250 byte become '?').
+std::string NameFromPath(const std::filesystem::path& path);
+// Opens a C stream on a name as fopen does; null on failure.
+std::FILE* OpenFile(std::string_view name, const char* mode);
 
 // Windows wildcard match of one name: '?' one character, '*' any run, other
 // characters literal, letters compared without case.

@@ -50,7 +50,7 @@ JobFileState CheckJobFile(Program& program, const std::string& path) {
 bool JobFileFree(const std::string& path) {
     const std::filesystem::path native = NativePath(path);
     if (!std::ifstream(native, std::ios::binary)) return false;
-    return !platform::OpenForWritingElsewhere(native.string());
+    return !platform::OpenForWritingElsewhere(NameFromPath(native));
 }
 
 void ForgetMissingJobFiles(Program& program) {

@@ -536,15 +536,15 @@ int RunJpkCommand(Program& program, const std::vector<std::string>& args, std::o
         std::error_code ec;
         const fs::path path = NativePath(where);
         if (fs::is_directory(path, ec)) {
-            folder = path.string();
+            folder = NameFromPath(path);
         } else {
-            folder = path.has_parent_path() ? path.parent_path().string() : ".";
-            file = path.filename().string();
+            folder = path.has_parent_path() ? NameFromPath(path.parent_path()) : ".";
+            file = NameFromPath(path.filename());
         }
     }
     const fs::path previous = fs::current_path();
     std::error_code ec;
-    fs::current_path(folder, ec);
+    fs::current_path(NativePath(folder), ec);
     if (ec) {
         err << "vel-job request: no folder " << folder << "\n";
         return 1;

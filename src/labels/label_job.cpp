@@ -247,7 +247,7 @@ int RunLabelCommand(Program& program, const std::vector<std::string>& args, std:
     state.labelPrinters.items = names;
     if (!pdf.empty()) {
         state.labelPrinters.selected = IndexIgnoringCase(names, platform::kPdfPrinterName);
-        printer.setPdfOutputFile(NativePath(pdf).string());
+        printer.setPdfOutputFile(NameFromPath(NativePath(pdf)));
     } else if (!printerName.empty()) {
         state.labelPrinters.selected = IndexIgnoringCase(names, printerName);
         if (state.labelPrinters.selected < 0) {

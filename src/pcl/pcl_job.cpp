@@ -28,7 +28,7 @@ std::int16_t TraceValue(std::int32_t v) {
 class MinFileWriter {
 public:
     MinFileWriter() {
-        file_ = std::fopen(NativePath(kMinFile).c_str(), "wb");
+        file_ = OpenFile(kMinFile, "wb");
         if (!file_) throw IoError(kMinFile, "cannot create");
     }
     ~MinFileWriter() {

@@ -30,7 +30,7 @@ const platform::Font& CurrentFont(PclJobState& s) {
 // Appends one traced character to "Raport-T.{-}", which is only written when
 // it already exists; the first failure switches the trace off for the job.
 void TraceChar(PclJobState& s, unsigned char ch, int x, int y) {
-    std::FILE* f = std::fopen(NativePath(kCharTraceFile).c_str(), "r+b");
+    std::FILE* f = OpenFile(kCharTraceFile, "r+b");
     s.TraceOn = f != nullptr;
     if (!f) return;
     char text[64];

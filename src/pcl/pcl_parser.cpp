@@ -26,7 +26,7 @@ JobInput::~JobInput() { close(); }
 
 bool JobInput::open(const std::string& name) {
     close();
-    file_ = std::fopen(NativePath(name).c_str(), "rb");
+    file_ = OpenFile(name, "rb");
     if (!file_) return false;
     // A folder opens on this system, but it is no job file.
     struct stat st {};

@@ -16,6 +16,9 @@ struct DateTime {
     int weekday = 6;  // 0 Sunday .. 6 Saturday
 };
 
+// A moment (seconds since 1970 UTC) in the system's local time.
+DateTime LocalTimeOf(std::int64_t unixSeconds);
+
 class Clock {
 public:
     virtual ~Clock() = default;

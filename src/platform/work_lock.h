@@ -12,13 +12,15 @@ class WorkLock {
 public:
     virtual ~WorkLock() = default;
     // False when the file cannot be created or another holder has it.
-    virtual bool acquire(const std::string& path) = 0;
+    // `name` is the program's code page 1250 name of the file.
+    virtual bool acquire(const std::string& name) = 0;
     // Closes the file; false when the close failed.
     virtual bool release() = 0;
     virtual bool held() const = 0;
 };
 
-// The operating system's lock (flock on an open file descriptor).
+// The operating system's lock: flock on an open file descriptor, or on
+// Windows the file open with a share mode that refuses other writers.
 std::unique_ptr<WorkLock> MakeSystemWorkLock();
 
 }  // namespace vel::platform

@@ -299,7 +299,7 @@ void UpdateWorkbookRates(Program& program) {
     const std::filesystem::path path = std::filesystem::absolute(NativePath(kWorkbookFile), ec);
     std::unique_ptr<platform::Workbook> workbook;
     try {
-        workbook = spreadsheet.open(path.string());
+        workbook = spreadsheet.open(NameFromPath(path));
     } catch (const IoError&) {
         // The program could not be started after all: as if it were missing.
         if (spreadsheet.available()) throw;

@@ -5,6 +5,7 @@
 #include "common/program.h"
 #include "common/status.h"
 #include "platform/clock.h"
+#include "platform/file_system.h"
 
 #include <filesystem>
 #include <system_error>
@@ -14,14 +15,9 @@ namespace vel::rates {
 namespace {
 
 std::string InFolder(const std::string& folder, const std::string& name) {
-    if (folder.empty() || NativePath(name).is_absolute()) return name;
+    if (folder.empty() || IsFullName(name)) return name;
     const char last = folder.back();
-#ifdef _WIN32
-    const char* separator = "\\";
-#else
-    const char* separator = "/";
-#endif
-    return last == '/' || last == '\\' ? folder + name : folder + separator + name;
+    return last == '/' || last == '\\' ? folder + name : folder + platform::kPathSeparator + name;
 }
 
 // Replaces `target` by `temp` in one step; on failure the target is untouched

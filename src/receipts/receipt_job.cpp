@@ -216,7 +216,7 @@ void ProcessReceipt(Program& program, const std::string& name) {
             // taken for this receipt's.
             DeleteFileQuietly(kDriverMarker);
             DeleteFileQuietly(kDriverAnswer);
-            const std::string driver = NativePath(program.state.driverPath).string();
+            const std::string driver = NameFromPath(NativePath(program.state.driverPath));
             const std::string startError = DriverStartError(
                 program.sys.shell.open(driver, kHandOffFile, "", platform::ShowMode::Minimized));
             if (!startError.empty()) {

@@ -1,10 +1,12 @@
 #include "common/io.h"
 
+#include "support/process.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
 namespace vel {
@@ -46,9 +48,50 @@ TEST(WildcardMatch, FollowsTheWindowsRules) {
 }
 
 TEST(NativePath, TurnsBackslashesAndDriveLettersIntoThisSystemsPaths) {
+    if (test::OnWindows()) GTEST_SKIP() << "the Linux mapping; Windows keeps its drive letters";
     EXPECT_EQ(NativePath("sub\\Min.{-}").string(), "sub/Min.{-}");
     EXPECT_EQ(NativePath("C:\\JOBS\\A.PCL").string(), "/JOBS/A.PCL");
     EXPECT_EQ(NativePath("/tmp/x\\Wrk.{-}").string(), "/tmp/x/Wrk.{-}");
+}
+
+// A full name with a drive letter names the same file whatever the current
+// folder is, even when that lies on another drive (Wine's Z: is the host's /).
+TEST(NativePath, FullNameWithADriveLetterFromAnotherCurrentFolder) {
+    ScopedTempDir dir;
+    std::string full = NameFromPath(dir.path() / "A.PCL");
+    if (!test::OnWindows()) full = "C:" + full;  // as a sibling program writes it
+    std::replace(full.begin(), full.end(), '/', '\\');
+    std::filesystem::current_path(test::OnWindows() ? "Z:\\" : "/");
+    WriteFile(full, "job");
+    EXPECT_EQ(test::ReadAll(dir.path() / "A.PCL"), "job");
+    EXPECT_EQ(FindFiles(full), std::vector<std::string>{"A.PCL"});
+}
+
+TEST(NativePath, UncNamesAreFullNamesAndStayWhole) {
+    const std::string unc = "\\\\biuro\\dane\\Kurs2026";
+    EXPECT_TRUE(IsFullName(unc));
+    EXPECT_TRUE(IsFullName("C:\\Kurs2026"));
+    EXPECT_FALSE(IsFullName("dane\\Kurs2026"));
+    EXPECT_FALSE(IsFullName("C:Kurs2026"));  // relative to the drive's current folder
+    if (test::OnWindows()) EXPECT_EQ(NameFromPath(NativePath(unc)), unc);
+}
+
+// "ąś.txt" in code page 1250: created, listed, read and deleted under the
+// same name; on Windows it is the same Polish name on the disk.
+TEST(NativePath, PolishFileNameRoundTrip) {
+    ScopedTempDir dir;
+    const std::string name = "\xb9\x9c.txt";
+    WriteFile(name, "tre\x9c\xe6");
+    EXPECT_EQ(FindFiles("*.txt"), std::vector<std::string>{name});
+    EXPECT_EQ(ReadFile(name), "tre\x9c\xe6");
+    if (test::OnWindows()) {
+        EXPECT_TRUE(std::filesystem::exists(dir.path() / std::filesystem::path(u8"\u0105\u015b.txt")));
+    }
+    std::FILE* f = OpenFile(name, "rb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    DeleteFile(name);
+    EXPECT_TRUE(FindFiles("*.txt").empty());
 }
 
 TEST(FileProbes, SeeEntriesOfEveryKindButFindFilesOnlyOrdinaryOnes) {

@@ -4,6 +4,7 @@
 #include "common/job_files.h"
 #include "jpk_test_support.h"
 #include "support/locale.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 #include "support/test_data.h"
 
@@ -11,6 +12,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace vel::jpk {
@@ -43,8 +46,10 @@ struct RequestFixture {
         WriteAll("VAT7.tmp", "old\r\n");
         t.t.shell.onStart = [](const std::string& commandLine, const std::string&) {
             // The started program runs in the folder the request changed to.
-            const std::string command = "./" + commandLine;
-            ASSERT_EQ(std::system(command.c_str()), 0);
+            vel::test::Run run;
+            std::istringstream words(commandLine);
+            for (std::string w; words >> w;) run.args.push_back(run.args.empty() ? fs::absolute(w).string() : w);
+            ASSERT_EQ(vel::test::RunProgram(run), 0) << commandLine;
         };
     }
     void SetNow(int y, int mo, int d, int h, int mi, int s) { t.t.clock.set({y, mo, d, h, mi, s, 0, 1}); }
@@ -330,7 +335,15 @@ TEST(JpkReplace, NewNameLettersAreTurnedIntoCodePage1250) {
 
 TEST(JpkReplace, UndeletableTargetIsGivenUpAfterABoundedTime) {
     RequestFixture f;
-    fs::create_directories("target.xml/x");  // opens, reads as empty, cannot be deleted
+    // Opens, reads as empty, cannot be deleted: on Linux a folder, on Windows
+    // a file held open (its deletion is a sharing violation).
+    std::ifstream held;
+    if (vel::test::OnWindows()) {
+        WriteAll("target.xml", "");
+        held.open("target.xml", std::ios::binary);
+    } else {
+        fs::create_directories("target.xml/x");
+    }
     WriteAll("new.xml", "");
     EXPECT_FALSE(f.Run("Ren\r\ntarget.xml\r\nnew.xml\r\nRun\r\nprog\r\nWQA.exe\r\n1\r\n"));
     EXPECT_TRUE(f.t.Shown("Nie zast\xb9piono \"target.xml\""));
@@ -361,7 +374,8 @@ TEST(JpkRequestFile, RunStartsOnlySiblingProgramsAndWhatTheAdministratorLists) {
     fs::create_directories("bin");
     WriteAll("bin/sh", "");
     WriteAll("bin/Raporty.exe", "");
-    unsetenv(kRunAllowVariable);
+    std::optional<vel::test::ScopedEnv> allow;
+    allow.emplace(kRunAllowVariable, std::nullopt);
     for (const char* name : {"sh", "Raporty.exe", "..\\bin\\Raporty.exe", "/bin/sh"}) {
         SCOPED_TRACE(name);
         EXPECT_TRUE(f.Run(std::string("Run\r\nbin\r\n") + name + "\r\n-c \"touch PWNED\"\r\n"));
@@ -371,11 +385,12 @@ TEST(JpkRequestFile, RunStartsOnlySiblingProgramsAndWhatTheAdministratorLists) {
     EXPECT_NE(ReadAll("Vel.err").find("Odmowa startu  sh  (bin)"), std::string::npos);
 
     // The administrator's list adds a program, never a shell.
-    setenv(kRunAllowVariable, "Inny.exe; raporty.exe ;sh", 1);
+    allow.reset();
+    allow.emplace(kRunAllowVariable, "Inny.exe; raporty.exe ;sh");
     f.t.t.shell.onStart = nullptr;
     EXPECT_TRUE(f.Run("Run\r\nbin\r\nRaporty.exe\r\n1\r\n"));
     EXPECT_TRUE(f.Run("Run\r\nbin\r\nsh\r\n1\r\n"));
-    unsetenv(kRunAllowVariable);
+    allow.reset();
     EXPECT_EQ(f.t.t.shell.ran, (std::vector<std::string>{"Raporty.exe 1 "}));
     EXPECT_TRUE(MayRunProgram("wqa.EXE", "") && MayRunProgram("WQp", ""));
     EXPECT_FALSE(MayRunProgram("python3.11", "python3.11") || MayRunProgram("cmd.exe", "cmd.exe"));

@@ -1,6 +1,7 @@
 #pragma once
 // Shared helpers of the JPK tests: test data, schema validation.
 
+#include "support/process.h"
 #include "support/temp_dir.h"
 #include "support/test_program.h"
 
@@ -8,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace vel::jpk::test {
@@ -19,11 +21,13 @@ inline std::filesystem::path DataFile(const std::string& name) {
 inline std::string Data(const std::string& name) { return vel::test::ReadAll(DataFile(name)); }
 
 // Runs xmllint against the published schema; the log names the first fault.
+// Fails when xmllint is missing: a check that cannot run is no pass.
 inline ::testing::AssertionResult ValidAgainst(const std::filesystem::path& file, const std::filesystem::path& xsd) {
     const std::string log = file.string() + ".xmllint.log";
-    const std::string command = "xmllint --nonet --noout --schema '" + xsd.string() + "' '" + file.string() +
-                                "' > '" + log + "' 2>&1";
-    const int rc = std::system(command.c_str());
+    const std::optional<std::string> xmllint = vel::test::HostTool("xmllint");
+    if (!xmllint) return ::testing::AssertionFailure() << "no xmllint (libxml2-utils) to check " << file;
+    const int rc = vel::test::RunHostTool(
+        {*xmllint, "--nonet", "--noout", "--schema", vel::test::HostPath(xsd), vel::test::HostPath(file)}, log);
     if (rc == 0) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "xmllint: " << vel::test::ReadAll(log);
 }

@@ -1,5 +1,8 @@
 #include "scan_support.h"
 
+#include "support/process.h"
+#include "support/temp_dir.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -9,26 +12,20 @@
 
 namespace vel::labels::test {
 
-namespace {
-
-std::string Capture(const std::string& command) {
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (!pipe) return {};
-    std::string out;
-    std::array<char, 4096> buf;
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), pipe.get())) > 0) out.append(buf.data(), n);
-    return out;
-}
-
-}  // namespace
-
-bool ZbarAvailable() { return std::system("command -v zbarimg >/dev/null 2>&1") == 0; }
+bool ZbarAvailable() { return vel::test::HostTool("zbarimg").has_value(); }
 
 std::vector<std::vector<std::string>> ScanImages(const std::vector<std::filesystem::path>& images) {
-    std::string command = "zbarimg --xml --nodbus -Sdisable -Scode39.enable";
-    for (const auto& image : images) command += " '" + image.string() + "'";
-    const std::string xml = Capture(command + " 2>/dev/null");
+    std::vector<std::string> command = {vel::test::HostTool("zbarimg").value_or("zbarimg"), "--xml", "--nodbus",
+                                        "-Sdisable", "-Scode39.enable"};
+    std::vector<std::string> hrefs;
+    for (const auto& image : images) hrefs.push_back(vel::test::HostPath(image));
+    command.insert(command.end(), hrefs.begin(), hrefs.end());
+    // The report goes to a file beside the images; zbarimg's notes on stderr
+    // come after the XML document and are cut off below.
+    const std::filesystem::path report = images.empty() ? "zbarimg.xml" : images.front().string() + ".xml";
+    vel::test::RunHostTool(command, report);
+    std::string xml = vel::test::ReadAll(report);
+    if (const std::size_t end = xml.find("</barcodes>"); end != std::string::npos) xml.resize(end);
     // <source href='FILE'> ... <data><![CDATA[TEXT]]></data> ... </source>
     std::vector<std::vector<std::string>> symbols(images.size());
     std::size_t pos = 0;
@@ -42,7 +39,7 @@ std::vector<std::vector<std::string>> ScanImages(const std::vector<std::filesyst
             const std::string href = xml.substr(start, end - start);
             current = -1;
             for (std::size_t i = 0; i < images.size(); ++i) {
-                if (images[i].string() == href) current = static_cast<int>(i);
+                if (hrefs[i] == href) current = static_cast<int>(i);
             }
             pos = end;
         } else {

@@ -2,6 +2,7 @@
 
 #include "common/io.h"
 #include "standin_driver/standin_logic.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 #include "support/test_program.h"
 
@@ -61,7 +62,8 @@ TEST_F(ReceiptJob, PrintedReceiptBecomesOkWithReplyAndLogs) {
     ProcessReceipt(program, "Par0815.xml");
 
     ASSERT_EQ(tp.shell.opened.size(), 1u);
-    EXPECT_EQ(tp.shell.opened[0].target, "/WQG/WQG.exe");
+    // "C:\WQG\WQG.exe" as this system names it.
+    EXPECT_EQ(tp.shell.opened[0].target, vel::test::OnWindows() ? "C:\\WQG\\WQG.exe" : "/WQG/WQG.exe");
     EXPECT_EQ(tp.shell.opened[0].parameters, "PAR.PAS");
     EXPECT_EQ(tp.shell.opened[0].directory, "");
     EXPECT_EQ(Read("WQG-got.{-}"), kHandOff);  // what the driver was given

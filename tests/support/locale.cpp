@@ -1,12 +1,35 @@
 #include "support/locale.h"
 
 #include <clocale>
+#include <cstring>
 #include <locale.h>
 #include <locale>
 #include <stdexcept>
 
 namespace vel::test {
 
+#ifdef _WIN32
+namespace {
+// The C runtime's names for the same locales; its streams know only "C".
+const char* WindowsName(const char* name) { return std::strcmp(name, kPolishLocale) == 0 ? "Polish_Poland.1250" : "C"; }
+}  // namespace
+
+ScopedLocale::ScopedLocale(const char* name) {
+    const char* current = std::setlocale(LC_ALL, nullptr);
+    previousC_ = current ? current : "C";
+    active_ = std::setlocale(LC_ALL, WindowsName(name)) != nullptr;
+}
+
+ScopedLocale::~ScopedLocale() { std::setlocale(LC_ALL, previousC_.c_str()); }
+
+bool LocaleGenerated(const char* name) {
+    const char* current = std::setlocale(LC_ALL, nullptr);
+    const std::string previous = current ? current : "C";
+    const bool known = std::setlocale(LC_ALL, WindowsName(name)) != nullptr;
+    std::setlocale(LC_ALL, previous.c_str());
+    return known;
+}
+#else
 ScopedLocale::ScopedLocale(const char* name) {
     const char* current = std::setlocale(LC_ALL, nullptr);
     previousC_ = current ? current : "C";
@@ -29,6 +52,8 @@ bool LocaleGenerated(const char* name) {
     if (locale) freelocale(locale);
     return locale != locale_t{};
 }
+
+#endif
 
 std::string LocaleEnvironment(const char* name) {
     return std::string("LANG=") + name + " LC_ALL=" + name + " ";

@@ -3,14 +3,22 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace vel::test {
 
 ScopedTempDir::ScopedTempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "vel-test-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = tmpl;
+    // A new folder of a random name, as mkdtemp makes one, on every system.
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0; path_.empty(); ++attempt) {
+        if (attempt == 100) throw std::runtime_error("cannot create a temporary folder");
+        const std::filesystem::path candidate = base / ("vel-test-" + std::to_string(random() % 1000000000000ULL));
+        std::error_code ec;
+        if (std::filesystem::create_directory(candidate, ec)) path_ = candidate;
+    }
     previous_ = std::filesystem::current_path();
     std::filesystem::current_path(path_);
 }

@@ -1,5 +1,7 @@
 #include "platform/work_lock.h"
 
+#include "common/io.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -12,9 +14,9 @@ class PosixWorkLock final : public WorkLock {
 public:
     ~PosixWorkLock() override { release(); }
 
-    bool acquire(const std::string& path) override {
+    bool acquire(const std::string& name) override {
         release();
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        int fd = ::open(NativePath(name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         if (fd < 0) return false;
         // Take the lock before truncating, so a refused second instance never
         // touches the holder's file.

@@ -124,7 +124,7 @@ PdfWriter::PdfWriter(std::string path, std::string_view titleUtf8, std::string_v
     : path_(std::move(path)), buffer_(1 << 20), zip_(std::make_unique<z_stream>()), title_(titleUtf8),
       creator_(creator) {
     if (deflateInit(zip_.get(), Z_BEST_SPEED) != Z_OK) throw IoError(path_, "cannot start compressing");
-    file_ = std::fopen(path_.c_str(), "wb");
+    file_ = OpenFile(path_, "wb");
     if (!file_) {
         deflateEnd(zip_.get());
         throw IoError(path_, "cannot create the print file");

@@ -52,9 +52,4 @@ void UseOffscreenPlatform() {
     QuietQtNotes();
 }
 
-void StreamStatusLine::setText(const std::string& text) {
-    text_ = text;
-    out_ << Cp1250ToUtf8(text) << std::endl;
-}
-
 }  // namespace vel::platform

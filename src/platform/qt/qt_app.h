@@ -1,8 +1,8 @@
 #pragma once
 // Start-up pieces shared by `vel` and `vel-job`.
 
+#include "app/stream_status_line.h"
 #include "platform/spreadsheet.h"
-#include "platform/status_line.h"
 
 #include <ostream>
 #include <string>
@@ -20,20 +20,5 @@ void AllowOffscreenFallback();
 // Keeps Qt's notes about what a platform cannot do, and about the missing
 // XDG_RUNTIME_DIR, off stderr.
 void QuietQtNotes();
-
-// The status line of a program without a window: each status text becomes a
-// line on `out` (UTF-8). A text fits when it is shorter than 60 characters.
-class StreamStatusLine final : public StatusLine {
-public:
-    explicit StreamStatusLine(std::ostream& out) : out_(out) {}
-    std::string text() override { return text_; }
-    void setText(const std::string& text) override;
-    bool fits(const std::string& text) override { return text.size() < 60; }
-    void setHint(const std::string&) override {}
-
-private:
-    std::ostream& out_;
-    std::string text_;
-};
 
 }  // namespace vel::platform

@@ -2,6 +2,7 @@
 
 #include "common/codepage.h"
 #include "common/io.h"
+#include "platform/pdf/pdf_file_name.h"
 #include "platform/pdf/pdf_writer.h"
 #include "platform/qt/output_files.h"
 
@@ -542,24 +543,7 @@ std::string QtPrinter::PdfFolder() {
     return QDir::current().filePath("pdf").toStdString();
 }
 
-std::string QtPrinter::PdfFileName(const std::string& title) {
-    std::string name;
-    for (char ch : title) {
-        const auto c = static_cast<unsigned char>(ch);
-        const bool refused = c < 0x20 || c == 0x7F || std::string_view("/\\:*?\"<>|").find(ch) != std::string_view::npos;
-        name += refused ? '_' : ch;
-    }
-    // No leading dots (hidden files) or spaces, no trailing dots or spaces.
-    while (!name.empty() && (name.front() == '.' || name.front() == ' ')) name.erase(name.begin());
-    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
-    if (name.size() > 120) name.resize(120);
-    if (name.empty()) name = "Vel";
-    const std::string lower = name.size() >= 4 ? name.substr(name.size() - 4) : std::string();
-    if (!(lower.size() == 4 && lower[0] == '.' && (lower[1] | 0x20) == 'p' && (lower[2] | 0x20) == 'd' &&
-          (lower[3] | 0x20) == 'f'))
-        name += ".pdf";
-    return name;
-}
+std::string QtPrinter::PdfFileName(const std::string& title) { return PdfFileNameOf(title); }
 
 void InstallFontSubstitutes() {
     const QStringList families = QFontDatabase::families();

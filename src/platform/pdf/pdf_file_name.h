@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace vel::platform {
+
+// The file name the built-in PDF printer gives a document title: characters
+// a file system refuses become '_', with ".pdf" appended. `title` is code
+// page 1250, and so is the name.
+std::string PdfFileNameOf(const std::string& title);
+
+}  // namespace vel::platform
