@@ -61,4 +61,7 @@ inline constexpr Rect kLabelPrinterList{104, 65, 180, 22};  // DruKK
 inline constexpr Rect kDescriptionPanel{0, 95, 290, 247};   // PM
 inline constexpr int kDesignWidth = 290;
 
+// Lines of the description memo `Me` in panel `PM`, code page 1250.
+std::vector<std::string> DescriptionLines();
+
 }  // namespace vel::app

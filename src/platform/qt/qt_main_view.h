@@ -58,9 +58,6 @@ public:
     void removeTrayIcon() override;
     void popupMenuAtCursor() override;
 
-    // Lines of the description memo, code page 1250.
-    static std::vector<std::string> DescriptionLines();
-
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
