@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# vel.exe end to end under Wine on a private X server (Xvfb, started here and
+# stopped by its process id), in a new work folder:
+#  - the window shows and its clock panel's pixels change between two ticks;
+#  - a report job dropped into the folder comes out of the built-in PDF
+#    printer with its Polish words in order;
+#  - a second vel.exe on the same folder closes itself, the first goes on;
+#  - "Koniec" in the tray icon's menu ends the program and removes the lock file.
+# Skipped with a reason when Wine, Xvfb or the X tools are missing.
+# Expects the prefix and server of scripts/test-windows.sh.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+wine=/usr/lib/wine/wine64
+exe="$root/build-windows/src/vel.exe"
+for tool in "$wine" Xvfb xwininfo xwd xdotool convert pdftotext; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "end to end (vel.exe): SKIPPED: $tool is not installed"
+        exit 0
+    fi
+done
+. "$root/scripts/pdf-words.sh"
+work=$(mktemp -d)
+xvfb_pid="" vel_pid=""
+cleanup() {
+    [ -n "$vel_pid" ] && kill "$vel_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "end to end (vel.exe): $*"
+    for f in "$work/vel.log" "$work/Vel.err"; do [ -f "$f" ] && { echo "--- $f"; cat "$f"; }; done
+    exit 1
+}
+# Waits up to $1 seconds for the command after it to succeed.
+wait_for() {
+    local seconds=$1
+    shift
+    for ((i = 0; i < seconds * 5; i++)); do
+        "$@" && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
+# The X server picks a free display and writes its number.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfb_pid=$!
+wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=":$(head -1 "$work/display")"
+
+mkdir "$work/folder"
+(cd "$work/folder" && exec "$wine" "$exe" </dev/null >"$work/vel.log" 2>&1) &
+vel_pid=$!
+# The window of vel.exe, as "+left+top" of its caption line in the tree.
+window_line() { xwininfo -root -tree | grep '"Vel\.8\.61 .*("vel\.exe"' | head -1; }
+wait_for 60 test -f "$work/folder/Wrk.{-}" || fail "no lock file in the work folder"
+has_window() { window_line | grep -q .; }
+wait_for 30 has_window || fail "no window"
+# The first tick moves the window to the screen's right edge, at the top.
+at_top_right() { window_line | grep -q "+$((1024 - 290))+0 "; }
+wait_for 10 at_top_right ||
+    fail "the window is not at the top right: $(window_line)"
+
+# The clock panel: 90 x 19 at (195, 20) in the window.
+clock() { xwd -root -silent | convert xwd:- -crop 90x19+$((1024 - 290 + 195))+20 +repage "$1"; }
+clock "$work/clock1.ppm"
+sleep 1.3
+clock "$work/clock2.ppm"
+colours=$(convert "$work/clock2.ppm" -format %k info:)
+[ "$colours" -ge 2 ] || fail "the clock panel is one colour"
+cmp -s "$work/clock1.ppm" "$work/clock2.ppm" && fail "the clock panel did not change between two ticks"
+echo "end to end (vel.exe): window OK (clock panel changes between ticks)"
+
+# A report job, complete before it gets its job name.
+bash "$root/scripts/sample-job.sh" >"$work/folder/job.tmp"
+mv "$work/folder/job.tmp" "$work/folder/##-ABC.PCL"
+printed() { ls "$work/folder/pdf/"*.PDF >/dev/null 2>&1 && [ ! -e "$work/folder/##-ABC.PCL" ]; }
+wait_for 60 printed || fail "the report job gave no PDF"
+pdf=$(ls "$work/folder/pdf/"*.PDF | head -1)
+pdf_words_in_order "$pdf" "$work/out.txt" || fail "the printed PDF lacks the report's words (above)"
+echo "end to end (vel.exe): print OK ($(pdfinfo "$pdf" | awk '/^Pages:/ {print $2}') pages, Polish words in order)"
+
+# A second instance on the same folder finds it locked and ends after its first tick.
+if ! (cd "$work/folder" && timeout 60 "$wine" "$exe" </dev/null >"$work/second.log" 2>&1); then
+    fail "the second vel.exe did not end by itself"
+fi
+kill -0 "$vel_pid" 2>/dev/null || fail "the first vel.exe ended with the second"
+[ -f "$work/folder/Wrk.{-}" ] || fail "the second vel.exe removed the first one's lock file"
+echo "end to end (vel.exe): second instance OK (ended by itself, the first goes on)"
+
+# "Koniec" in the tray icon's menu: the menu opens where the mouse is.
+tray=$(xwininfo -root -tree | grep '"Wine System Tray"' | head -1 | grep -oE '\+[0-9]+\+[0-9]+' | head -1) ||
+    fail "no notification area with the tray icon"
+tx=$(($(cut -d+ -f2 <<<"$tray") + 9)) ty=$(($(cut -d+ -f3 <<<"$tray") + 10))
+xdotool mousemove "$tx" "$ty" click 3
+menu_line() { xwininfo -root -tree | grep '("vel\.exe"' | grep -E "x[0-9]+\+$tx\+$ty " | head -1; }
+menu_open() { menu_line | grep -q .; }
+wait_for 10 menu_open || fail "the tray icon's menu did not open"
+# Four items of equal height inside a 2-pixel frame; "Koniec" is the second.
+size=$(menu_line | grep -oE '[0-9]+x[0-9]+\+' | head -1)
+mw=${size%x*} mh=${size#*x} mh=${mh%+}
+xdotool mousemove $((tx + mw / 2)) $((ty + 2 + (mh - 4) * 3 / 8)) click 1
+vel_ended() { ! kill -0 "$vel_pid" 2>/dev/null; }
+wait_for 20 vel_ended || fail "\"Koniec\" did not end the program"
+vel_pid=""
+[ ! -e "$work/folder/Wrk.{-}" ] || fail "the lock file is left after \"Koniec\""
+echo "end to end (vel.exe): tray menu \"Koniec\" OK (program ended, lock file removed)"
