@@ -5,7 +5,9 @@
 #  - a report job dropped into the folder comes out of the built-in PDF
 #    printer with its Polish words in order;
 #  - a second vel.exe on the same folder closes itself, the first goes on;
-#  - "Koniec" in the tray icon's menu ends the program and removes the lock file.
+#  - "Koniec" in the tray icon's menu ends the program and removes the lock file;
+#  - started with "X" it shows no window until "Pokaz"; a click on the clock
+#    ends it, the lock file removed.
 # Skipped with a reason when Wine, Xvfb or the X tools are missing.
 # Expects the prefix and server of scripts/test-windows.sh.
 set -euo pipefail
@@ -89,20 +91,52 @@ kill -0 "$vel_pid" 2>/dev/null || fail "the first vel.exe ended with the second"
 [ -f "$work/folder/Wrk.{-}" ] || fail "the second vel.exe removed the first one's lock file"
 echo "end to end (vel.exe): second instance OK (ended by itself, the first goes on)"
 
-# "Koniec" in the tray icon's menu: the menu opens where the mouse is.
-tray=$(xwininfo -root -tree | grep '"Wine System Tray"' | head -1 | grep -oE '\+[0-9]+\+[0-9]+' | head -1) ||
-    fail "no notification area with the tray icon"
-tx=$(($(cut -d+ -f2 <<<"$tray") + 9)) ty=$(($(cut -d+ -f3 <<<"$tray") + 10))
-xdotool mousemove "$tx" "$ty" click 3
-menu_line() { xwininfo -root -tree | grep '("vel\.exe"' | grep -E "x[0-9]+\+$tx\+$ty " | head -1; }
-menu_open() { menu_line | grep -q .; }
-wait_for 10 menu_open || fail "the tray icon's menu did not open"
-# Four items of equal height inside a 2-pixel frame; "Koniec" is the second.
-size=$(menu_line | grep -oE '[0-9]+x[0-9]+\+' | head -1)
-mw=${size%x*} mh=${size#*x} mh=${mh%+}
-xdotool mousemove $((tx + mw / 2)) $((ty + 2 + (mh - 4) * 3 / 8)) click 1
+# The tray icon's menu: it opens where the mouse is, with four items of equal
+# height inside a 2-pixel frame: "Parkuj", "Koniec", "Pokaz", "Ukryj".
+viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+menu_line() {
+    local line
+    while read -r line; do
+        viewable "${line%% *}" && { echo "$line"; return 0; }
+    done < <(xwininfo -root -tree | grep '("vel\.exe"' | grep -E "x[0-9]+\+$tx\+$ty ")
+    return 1
+}
+tray_pick() {
+    local tray size mw mh
+    tray=$(xwininfo -root -tree | grep '"Wine System Tray"' | head -1 | grep -oE '\+[0-9]+\+[0-9]+' | head -1) ||
+        fail "no notification area with the tray icon"
+    tx=$(($(cut -d+ -f2 <<<"$tray") + 9)) ty=$(($(cut -d+ -f3 <<<"$tray") + 10))
+    xdotool mousemove "$tx" "$ty" click 3
+    wait_for 10 menu_line >/dev/null || fail "the tray icon's menu did not open"
+    size=$(menu_line | grep -oE '[0-9]+x[0-9]+\+' | head -1)
+    mw=${size%x*} mh=${size#*x} mh=${mh%+}
+    xdotool mousemove $((tx + mw / 2)) $((ty + 2 + (mh - 4) * (2 * $1 - 1) / 8)) click 1
+}
 vel_ended() { ! kill -0 "$vel_pid" 2>/dev/null; }
+
+tray_pick 2
 wait_for 20 vel_ended || fail "\"Koniec\" did not end the program"
 vel_pid=""
 [ ! -e "$work/folder/Wrk.{-}" ] || fail "the lock file is left after \"Koniec\""
 echo "end to end (vel.exe): tray menu \"Koniec\" OK (program ended, lock file removed)"
+
+# Start mode "X": no window, the tray icon only; "Pokaz" shows the window at
+# the top right, and a click on the clock ends the program.
+(cd "$work/folder" && exec "$wine" "$exe" X </dev/null >"$work/vel.log" 2>&1) &
+vel_pid=$!
+wait_for 60 test -f "$work/folder/Wrk.{-}" || fail "no lock file in the work folder (X)"
+shown() {
+    local id
+    id=$(window_line | awk '{print $1}')
+    [ -n "$id" ] && viewable "$id"
+}
+sleep 2.5  # past the first tick, which shows the window in the other modes
+shown && fail "start mode X shows the window"
+tray_pick 3
+wait_for 10 shown || fail "\"Pokaz\" did not show the window"
+wait_for 10 at_top_right || fail "the window is not at the top right: $(window_line)"
+xdotool mousemove $((1024 - 290 + 195 + 45)) $((20 + 9)) click 1
+wait_for 20 vel_ended || fail "a click on the clock did not end the program"
+vel_pid=""
+[ ! -e "$work/folder/Wrk.{-}" ] || fail "the lock file is left after the click on the clock"
+echo "end to end (vel.exe): start mode X, \"Pokaz\", click on the clock OK"
