@@ -4,6 +4,7 @@
 #include "platform/file_system.h"
 
 #include <windows.h>
+#include <commctrl.h>
 #include <shellapi.h>
 #include <windowsx.h>
 
@@ -248,8 +249,9 @@ struct Win32MainView::Impl {
     Panel pg, dn, upd, tur, wox, nbp, ksef, pa, pm, sbo;
     Combo druLas, druFis, druKK;
     std::wstring status;
-    std::string hint;
-    std::string makerHint;
+    std::wstring hint;       // the window's, over every panel but `Tur`
+    std::wstring makerHint;  // `Tur`'s
+    HWND tips = nullptr;
     bool trayAdded = false;
     std::function<void()> tick;
     bool ticking = false;
@@ -317,6 +319,14 @@ struct Win32MainView::Impl {
             case WM_CTLCOLOREDIT:
             case WM_CTLCOLORSTATIC:
                 return listColors(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+            case WM_NOTIFY: {
+                // The hints are asked for when they show, so they are always the latest.
+                auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+                if (info->hdr.code != TTN_GETDISPINFOW) break;
+                const std::wstring& text = info->hdr.idFrom == reinterpret_cast<UINT_PTR>(tur.hwnd) ? makerHint : hint;
+                info->lpszText = const_cast<wchar_t*>(text.c_str());
+                return 0;
+            }
             case WM_CONTEXTMENU:
                 if (reinterpret_cast<HWND>(wParam) == druFis.hwnd) call([](auto& w) { w.DruP(); });
                 return 0;
@@ -348,6 +358,25 @@ struct Win32MainView::Impl {
                                  r.left, r.top, r.width, 30 * 16, pg.hwnd, nullptr, GetModuleHandleW(nullptr),
                                  nullptr);
         SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(formFont), FALSE);
+    }
+
+    // Hints over the panels; the texts come from WM_NOTIFY.
+    void makeHints() {
+        INITCOMMONCONTROLSEX init{sizeof init, ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&init);
+        tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, main, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+        if (!tips) return;
+        for (Panel* panel : {&pg, &dn, &upd, &tur, &wox, &nbp, &ksef, &pa, &pm, &sbo}) {
+            TOOLINFOW tool{};
+            tool.cbSize = TTTOOLINFOW_V2_SIZE;
+            tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            tool.hwnd = main;
+            tool.uId = reinterpret_cast<UINT_PTR>(panel->hwnd);
+            tool.lpszText = LPSTR_TEXTCALLBACKW;
+            SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        }
     }
 
     void paintStatus(HDC dc) {
@@ -473,6 +502,8 @@ Win32MainView::Win32MainView() : impl_(std::make_unique<Impl>()) {
     d.nbp.onRightClick = [p] { p->call([](auto& w) { w.NBPP(); }); };
     d.ksef.onClick = [p] { p->call([](auto& w) { w.KSFKlik(); }); };
 
+    d.makeHints();
+
     d.menu = CreatePopupMenu();
     AppendMenuW(d.menu, MF_STRING, kParkuj, L"Parkuj");
     AppendMenuW(d.menu, MF_STRING, kKoniec, L"Koniec");
@@ -500,7 +531,7 @@ bool Win32MainView::created() const { return impl_->main != nullptr; }
 
 void Win32MainView::setWindow(app::MainWindow* window) { impl_->window = window; }
 
-void Win32MainView::setMakerHint(const std::string& text) { impl_->makerHint = text; }
+void Win32MainView::setMakerHint(const std::string& text) { impl_->makerHint = WideFileName(text); }
 
 void Win32MainView::startTicks(std::function<void()> tick, int firstDelayMs) {
     impl_->tick = std::move(tick);
@@ -545,7 +576,7 @@ bool Win32MainView::fits(const std::string& text) {
     return 22 + size.cx < r.right - 5;
 }
 
-void Win32MainView::setHint(const std::string& text) { impl_->hint = text; }
+void Win32MainView::setHint(const std::string& text) { impl_->hint = WideFileName(text); }
 
 std::string Win32MainView::clockText() { return NarrowFileName(impl_->pa.caption); }
 
