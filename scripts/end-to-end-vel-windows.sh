@@ -5,6 +5,7 @@
 #  - a report job dropped into the folder comes out of the built-in PDF
 #    printer with its Polish words in order;
 #  - a second vel.exe on the same folder closes itself, the first goes on;
+#  - the window follows a drag; keys in the page printer list reach the logic;
 #  - "Koniec" in the tray icon's menu ends the program and removes the lock file;
 #  - started with "X" it shows no window until "Pokaz"; a click on the clock
 #    ends it, the lock file removed.
@@ -98,6 +99,20 @@ fi
 kill -0 "$vel_pid" 2>/dev/null || fail "the first vel.exe ended with the second"
 [ -f "$work/folder/Wrk.{-}" ] || fail "the second vel.exe removed the first one's lock file"
 echo "end to end (vel.exe): second instance OK (ended by itself, the first goes on)"
+
+# Dragging the top panel moves the window with the mouse; in the page printer
+# list Escape leaves it there, a typed character sends it back to the top right.
+at() { window_line | grep -q "+$1+$2 "; }
+xdotool mousemove $((1024 - 290 + 150)) 10 mousedown 1 mousemove 700 100 mousemove 400 300 mouseup 1
+wait_for 10 at 250 290 || fail "dragging did not move the window to (250, 290): $(window_line)"
+xdotool mousemove 350 340 click 1
+sleep 0.5
+xdotool key Escape
+sleep 0.5
+at 250 290 || fail "Escape in the printer list moved the window: $(window_line)"
+xdotool key v
+wait_for 10 at_top_right || fail "a key in the printer list did not send the window to the top right: $(window_line)"
+echo "end to end (vel.exe): dragging and keys in the printer list OK"
 
 # The tray icon's menu: it opens where the mouse is, with four items of equal
 # height inside a 2-pixel frame: "Parkuj", "Koniec", "Pokaz", "Ukryj".

@@ -234,6 +234,20 @@ struct Combo {
     COLORREF textColor = kWhite;
 };
 
+// Keys in the page printer list: every key down, and each typed character or
+// Escape, go to the logic before the list handles them.
+struct ListKeys {
+    std::function<void()> onKeyDown;
+    std::function<void(bool escape)> onKeyPress;
+};
+
+LRESULT CALLBACK ListKeyProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    const auto* keys = reinterpret_cast<const ListKeys*>(data);
+    if (message == WM_KEYDOWN && keys->onKeyDown) keys->onKeyDown();
+    if (message == WM_CHAR && keys->onKeyPress) keys->onKeyPress(wParam == VK_ESCAPE);
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
 }  // namespace
 
 struct Win32MainView::Impl {
@@ -248,6 +262,7 @@ struct Win32MainView::Impl {
     HMENU menu = nullptr;
     Panel pg, dn, upd, tur, wox, nbp, ksef, pa, pm, sbo;
     Combo druLas, druFis, druKK;
+    ListKeys pageListKeys;
     std::wstring status;
     std::wstring hint;       // the window's, over every panel but `Tur`
     std::wstring makerHint;  // `Tur`'s
@@ -502,6 +517,9 @@ Win32MainView::Win32MainView() : impl_(std::make_unique<Impl>()) {
     d.nbp.onRightClick = [p] { p->call([](auto& w) { w.NBPP(); }); };
     d.ksef.onClick = [p] { p->call([](auto& w) { w.KSFKlik(); }); };
 
+    d.pageListKeys.onKeyDown = [p] { p->call([](auto& w) { w.DrLKDn(); }); };
+    d.pageListKeys.onKeyPress = [p](bool escape) { p->call([=](auto& w) { w.DruLasKeyPress(escape); }); };
+    SetWindowSubclass(d.druLas.hwnd, ListKeyProc, 1, reinterpret_cast<DWORD_PTR>(&d.pageListKeys));
     d.makeHints();
 
     d.menu = CreatePopupMenu();
@@ -513,6 +531,7 @@ Win32MainView::Win32MainView() : impl_(std::make_unique<Impl>()) {
 
 Win32MainView::~Win32MainView() {
     Impl& d = *impl_;
+    d.window = nullptr;  // no more events to the logic, which may be gone
     stopTicks();
     removeTrayIcon();
     if (d.main) {
