@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the Windows programs (vel-job.exe and the test programs of the core)
+# Builds the Windows programs (vel.exe, vel-job.exe and the test programs of the core)
 # into build-windows/ with Debian's mingw-w64, linked statically so that they
 # need only Windows' own DLLs. Installs the cross compiler, the Windows zlib,
 # Wine and the GoogleTest sources when they are missing (packages/windows.txt).

@@ -13,6 +13,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"; wine_stop' EXIT
 wine_start
 failed=0
+. "$root/scripts/pdf-words.sh"
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 
 # print
@@ -23,18 +24,7 @@ if ! (cd "$work" && "$wine" "$job" print "$(winpath "$work/##-ABC.PCL")" --pdf "
 elif ! command -v pdftotext >/dev/null; then
     echo "end to end: print SKIPPED: no pdftotext (poppler-utils)"
 else
-    pdftotext -layout "$work/out.pdf" "$work/out.txt"
-    # The words of the report, each after the one before.
-    expected=("Faktura VAT Nr FV/1/2026" "Zakład Usługowy" "Zażółć gęślą jażń" "Żółw i ślimak: 12,50 zł"
-              "Faktura VAT Nr FV/2/2026")
-    rest=$(cat "$work/out.txt")
-    for w in "${expected[@]}"; do
-        if [[ "$rest" != *"$w"* ]]; then
-            echo "end to end: print: \"$w\" missing or out of order in the PDF's text:"; cat "$work/out.txt"
-            failed=1; break
-        fi
-        rest=${rest#*"$w"}
-    done
+    pdf_words_in_order "$work/out.pdf" "$work/out.txt" || { echo "end to end: print: the PDF lacks the report's words (above)"; failed=1; }
     [ $failed = 0 ] && echo "end to end: print OK ($(pdfinfo "$work/out.pdf" 2>/dev/null | awk '/^Pages:/ {print $2}') pages, Polish words in order)"
 fi
 

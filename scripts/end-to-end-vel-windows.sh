@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# vel.exe end to end under Wine on a private X server (Xvfb, started here and
+# stopped by its process id), in a new work folder:
+#  - the window shows and its clock panel's pixels change between two ticks;
+#  - a report job dropped into the folder comes out of the built-in PDF
+#    printer with its Polish words in order;
+#  - a second vel.exe on the same folder closes itself, the first goes on;
+#  - the window follows a drag; keys in the page printer list reach the logic;
+#  - "Koniec" in the tray icon's menu ends the program and removes the lock file;
+#  - started with "X" it shows no window until "Pokaz"; a click on the clock
+#    ends it, the lock file removed.
+# Skipped with a reason when Wine, Xvfb or the X tools are missing.
+# Expects the prefix and server of scripts/test-windows.sh.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+exe="$root/build-windows/src/vel.exe"
+for tool in "$wine" Xvfb xwininfo xwd xdotool convert pdftotext; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "end to end (vel.exe): SKIPPED: $tool is not installed"
+        exit 0
+    fi
+done
+. "$root/scripts/pdf-words.sh"
+work=$(mktemp -d)
+xvfb_pid="" vel_pid=""
+cleanup() {
+    [ -n "$vel_pid" ] && kill "$vel_pid" 2>/dev/null || true
+    # Wine's desktop process of this display goes with the display.
+    "$wineserver" -k >/dev/null 2>&1 || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "end to end (vel.exe): $*"
+    for f in "$work/vel.log" "$work/Vel.err"; do [ -f "$f" ] && { echo "--- $f"; cat "$f"; }; done
+    exit 1
+}
+# Waits up to $1 seconds for the command after it to succeed.
+wait_for() {
+    local seconds=$1
+    shift
+    for ((i = 0; i < seconds * 5; i++)); do
+        "$@" && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
+# The X server picks a free display and writes its number.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfb_pid=$!
+wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=":$(head -1 "$work/display")"
+# Wine's desktop process takes the display it is started with: a server of
+# the prefix started without one (the core's tests) goes first.
+"$wineserver" -k >/dev/null 2>&1 || true
+
+mkdir "$work/folder"
+(cd "$work/folder" && exec "$wine" "$exe" </dev/null >"$work/vel.log" 2>&1) &
+vel_pid=$!
+# The window of vel.exe, as "+left+top" of its caption line in the tree.
+window_line() { xwininfo -root -tree | grep '"Vel\.8\.61 .*("vel\.exe"' | head -1; }
+vel_ended() { ! kill -0 "$vel_pid" 2>/dev/null; }
+locked_or_ended() { [ -f "$work/folder/Wrk.{-}" ] || vel_ended; }
+wait_for 60 locked_or_ended && ! vel_ended || fail "vel.exe did not start, or took no lock file"
+has_window() { window_line | grep -q .; }
+wait_for 30 has_window || fail "no window"
+# The first tick moves the window to the screen's right edge, at the top.
+at_top_right() { window_line | grep -q "+$((1024 - 290))+0 "; }
+wait_for 10 at_top_right ||
+    fail "the window is not at the top right: $(window_line)"
+
+# The clock panel: 90 x 19 at (195, 20) in the window.
+clock() { xwd -root -silent | convert xwd:- -crop 90x19+$((1024 - 290 + 195))+20 +repage "$1"; }
+clock "$work/clock1.ppm"
+sleep 1.3
+clock "$work/clock2.ppm"
+colours=$(convert "$work/clock2.ppm" -format %k info:)
+[ "$colours" -ge 2 ] || fail "the clock panel is one colour"
+cmp -s "$work/clock1.ppm" "$work/clock2.ppm" && fail "the clock panel did not change between two ticks"
+echo "end to end (vel.exe): window OK (clock panel changes between ticks)"
+
+# A report job, complete before it gets its job name.
+bash "$root/scripts/sample-job.sh" >"$work/folder/job.tmp"
+mv "$work/folder/job.tmp" "$work/folder/##-ABC.PCL"
+printed() { ls "$work/folder/pdf/"*.PDF >/dev/null 2>&1 && [ ! -e "$work/folder/##-ABC.PCL" ]; }
+wait_for 60 printed || fail "the report job gave no PDF"
+pdf=$(ls "$work/folder/pdf/"*.PDF | head -1)
+pdf_words_in_order "$pdf" "$work/out.txt" || fail "the printed PDF lacks the report's words (above)"
+echo "end to end (vel.exe): print OK ($(pdfinfo "$pdf" | awk '/^Pages:/ {print $2}') pages, Polish words in order)"
+
+# A second instance on the same folder finds it locked and ends after its first tick.
+if ! (cd "$work/folder" && timeout 60 "$wine" "$exe" </dev/null >"$work/second.log" 2>&1); then
+    fail "the second vel.exe did not end by itself"
+fi
+kill -0 "$vel_pid" 2>/dev/null || fail "the first vel.exe ended with the second"
+[ -f "$work/folder/Wrk.{-}" ] || fail "the second vel.exe removed the first one's lock file"
+echo "end to end (vel.exe): second instance OK (ended by itself, the first goes on)"
+
+# Dragging the top panel moves the window with the mouse; in the page printer
+# list Escape leaves it there, a typed character sends it back to the top right.
+at() { window_line | grep -q "+$1+$2 "; }
+xdotool mousemove $((1024 - 290 + 150)) 10 mousedown 1 mousemove 700 100 mousemove 400 300 mouseup 1
+wait_for 10 at 250 290 || fail "dragging did not move the window to (250, 290): $(window_line)"
+xdotool mousemove 350 340 click 1
+sleep 0.5
+xdotool key Escape
+sleep 0.5
+at 250 290 || fail "Escape in the printer list moved the window: $(window_line)"
+xdotool key v
+wait_for 10 at_top_right || fail "a key in the printer list did not send the window to the top right: $(window_line)"
+echo "end to end (vel.exe): dragging and keys in the printer list OK"
+
+# The tray icon's menu: it opens where the mouse is, with four items of equal
+# height inside a 2-pixel frame: "Parkuj", "Koniec", "Pokaz", "Ukryj".
+viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+menu_line() {
+    local line
+    while read -r line; do
+        viewable "${line%% *}" && { echo "$line"; return 0; }
+    done < <(xwininfo -root -tree | grep '("vel\.exe"' | grep -E "x[0-9]+\+$tx\+$ty ")
+    return 1
+}
+tray_pick() {
+    local tray size mw mh
+    tray=$(xwininfo -root -tree | grep '"Wine System Tray"' | head -1 | grep -oE '\+[0-9]+\+[0-9]+' | head -1) ||
+        fail "no notification area with the tray icon"
+    tx=$(($(cut -d+ -f2 <<<"$tray") + 9)) ty=$(($(cut -d+ -f3 <<<"$tray") + 10))
+    xdotool mousemove "$tx" "$ty" click 3
+    wait_for 10 menu_line >/dev/null || fail "the tray icon's menu did not open"
+    size=$(menu_line | grep -oE '[0-9]+x[0-9]+\+' | head -1)
+    mw=${size%x*} mh=${size#*x} mh=${mh%+}
+    xdotool mousemove $((tx + mw / 2)) $((ty + 2 + (mh - 4) * (2 * $1 - 1) / 8)) click 1
+}
+
+tray_pick 2
+wait_for 20 vel_ended || fail "\"Koniec\" did not end the program"
+vel_pid=""
+[ ! -e "$work/folder/Wrk.{-}" ] || fail "the lock file is left after \"Koniec\""
+echo "end to end (vel.exe): tray menu \"Koniec\" OK (program ended, lock file removed)"
+
+# Start mode "X": no window, the tray icon only; "Pokaz" shows the window at
+# the top right, and a click on the clock ends the program.
+(cd "$work/folder" && exec "$wine" "$exe" X </dev/null >"$work/vel.log" 2>&1) &
+vel_pid=$!
+wait_for 60 locked_or_ended && ! vel_ended || fail "vel.exe X did not start, or took no lock file"
+shown() {
+    local id
+    id=$(window_line | awk '{print $1}')
+    [ -n "$id" ] && viewable "$id"
+}
+sleep 2.5  # past the first tick, which shows the window in the other modes
+shown && fail "start mode X shows the window"
+tray_pick 3
+wait_for 10 shown || fail "\"Pokaz\" did not show the window"
+wait_for 10 at_top_right || fail "the window is not at the top right: $(window_line)"
+xdotool mousemove $((1024 - 290 + 195 + 45)) $((20 + 9)) click 1
+wait_for 20 vel_ended || fail "a click on the clock did not end the program"
+vel_pid=""
+[ ! -e "$work/folder/Wrk.{-}" ] || fail "the lock file is left after the click on the clock"
+echo "end to end (vel.exe): start mode X, \"Pokaz\", click on the clock OK"
