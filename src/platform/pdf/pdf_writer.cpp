@@ -16,29 +16,40 @@ constexpr int kPages = 2;
 constexpr int kResources = 3;
 constexpr int kInfo = 4;
 
-// A number as PDF writes it: no exponent, no trailing zeros.
-void Num(std::string& out, double v, int decimals = 3) {
-    static constexpr double kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-    const double scale = kScale[std::clamp(decimals, 0, 6)];
-    double rounded = std::round(v * scale) / scale;
-    if (rounded == 0) rounded = 0;  // no "-0"
-    char buf[32];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, rounded, std::chars_format::fixed, decimals);
-    if (ec != std::errc()) {
-        out += '0';
-        return;
-    }
-    if (decimals > 0) {
-        while (end[-1] == '0') --end;
-        if (end[-1] == '.') --end;
-    }
-    out.append(buf, end);
-}
-
 void Int(std::string& out, long long v) {
     char buf[24];
     auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
     out.append(buf, end);
+}
+
+// A number as PDF writes it: no exponent, no trailing zeros. Whole-number
+// arithmetic on the rounded value: a page has hundreds of thousands of these,
+// and printing a double in fixed notation costs several times as much.
+void Num(std::string& out, double v, int decimals = 3) {
+    static constexpr long long kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+    decimals = std::clamp(decimals, 0, 6);
+    const double scaled = std::round(v * static_cast<double>(kScale[decimals]));
+    if (!(std::abs(scaled) < 1e15)) {  // beyond any page, or not a number
+        out += '0';
+        return;
+    }
+    long long n = static_cast<long long>(scaled);
+    if (n < 0) {
+        out += '-';
+        n = -n;
+    }
+    Int(out, n / kScale[decimals]);
+    long long fraction = n % kScale[decimals];
+    int digits = decimals;
+    while (digits > 0 && fraction % 10 == 0) {
+        fraction /= 10;
+        --digits;
+    }
+    if (digits == 0) return;
+    char buf[8];
+    for (int i = digits - 1; i >= 0; --i, fraction /= 10) buf[i] = static_cast<char>('0' + fraction % 10);
+    out += '.';
+    out.append(buf, static_cast<std::size_t>(digits));
 }
 
 // `digits` hexadecimal digits of v, as codes appear in strings and maps.
