@@ -23,6 +23,7 @@ for tool in "$wine" Xvfb xwininfo xwd xdotool convert pdftotext; do
     fi
 done
 . "$root/scripts/pdf-words.sh"
+. "$root/scripts/vel-windows-lib.sh"
 work=$(mktemp -d)
 xvfb_pid="" vel_pid=""
 cleanup() {
@@ -38,22 +39,7 @@ fail() {
     for f in "$work/vel.log" "$work/Vel.err"; do [ -f "$f" ] && { echo "--- $f"; cat "$f"; }; done
     exit 1
 }
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-    local seconds=$1
-    shift
-    for ((i = 0; i < seconds * 5; i++)); do
-        "$@" && return 0
-        sleep 0.2
-    done
-    return 1
-}
-
-# The X server picks a free display and writes its number.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -1 "$work/display")"
+start_xvfb "$work" || fail "Xvfb did not start"
 # Wine's desktop process takes the display it is started with: a server of
 # the prefix started without one (the core's tests) goes first.
 "$wineserver" -k >/dev/null 2>&1 || true

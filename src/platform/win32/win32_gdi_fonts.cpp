@@ -96,7 +96,7 @@ std::vector<std::wstring> Substitutes(const std::wstring& name) {
 
 }  // namespace
 
-std::unique_ptr<FontFace> GdiFontSource::face(const Font& font, int dpi) {
+HFONT CreateGdiFont(HDC dc, const Font& font, int dpi) {
     LOGFONTW lf{};
     // A negative height asks for the character height (the em), as points
     // at the device's resolution.
@@ -108,13 +108,8 @@ std::unique_ptr<FontFace> GdiFontSource::face(const Font& font, int dpi) {
     lf.lfQuality = ANTIALIASED_QUALITY;
     const std::wstring name = WideFileName(font.name);
     lstrcpynW(lf.lfFaceName, name.c_str(), LF_FACESIZE);
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc) return nullptr;
     HFONT handle = CreateFontIndirectW(&lf);
-    if (!handle) {
-        DeleteDC(dc);
-        return nullptr;
-    }
+    if (!handle) return nullptr;
     if (lstrcmpiW(ChosenFace(dc, handle).c_str(), name.c_str()) != 0) {
         for (const std::wstring& substitute : Substitutes(name)) {
             lstrcpynW(lf.lfFaceName, substitute.c_str(), LF_FACESIZE);
@@ -122,11 +117,21 @@ std::unique_ptr<FontFace> GdiFontSource::face(const Font& font, int dpi) {
             if (!other) continue;
             if (lstrcmpiW(ChosenFace(dc, other).c_str(), substitute.c_str()) == 0) {
                 DeleteObject(handle);
-                handle = other;
-                break;
+                return other;
             }
             DeleteObject(other);
         }
+    }
+    return handle;
+}
+
+std::unique_ptr<FontFace> GdiFontSource::face(const Font& font, int dpi) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return nullptr;
+    HFONT handle = CreateGdiFont(dc, font, dpi);
+    if (!handle) {
+        DeleteDC(dc);
+        return nullptr;
     }
     return std::make_unique<GdiFace>(dc, handle);
 }

@@ -5,6 +5,8 @@
 #include "platform/pdf/pdf_canvas.h"
 #include "platform/pdf/pdf_file_name.h"
 #include "platform/pdf/pdf_writer.h"
+#include "platform/file_system.h"
+#include "platform/win32/win32_gdi_canvas.h"
 #include "platform/win32/win32_gdi_fonts.h"
 
 #include <windows.h>
@@ -12,6 +14,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <vector>
+#include <cwchar>
 
 namespace vel::platform {
 
@@ -29,17 +33,87 @@ std::string PdfFolder() {
     return "pdf";
 }
 
+std::string ErrorCode(DWORD code) { return " (error " + std::to_string(code) + ")"; }
+
+// The printers the spooler knows, local ones and connections, in its order.
+std::vector<std::wstring> SpoolerPrinters() {
+    const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
+    std::vector<BYTE> buffer;
+    DWORD needed = 0, count = 0;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        if (EnumPrintersW(flags, nullptr, 4, buffer.empty() ? nullptr : buffer.data(), static_cast<DWORD>(buffer.size()),
+                          &needed, &count))
+            break;
+        count = 0;
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+        buffer.resize(needed);  // a printer may come between the two calls: ask again
+    }
+    std::vector<std::wstring> names;
+    const auto* info = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i)
+        if (info[i].pPrinterName && *info[i].pPrinterName) names.emplace_back(info[i].pPrinterName);
+    return names;
+}
+
+// The printer's own settings with the orientation asked for; empty when the
+// printer gives none (its device context then takes its defaults).
+std::vector<BYTE> DevModeOf(const std::wstring& printer, Orientation orientation) {
+    std::wstring name = printer;
+    HANDLE handle = nullptr;
+    if (!OpenPrinterW(name.data(), &handle, nullptr)) return {};
+    std::vector<BYTE> mode;
+    const LONG size = DocumentPropertiesW(nullptr, handle, name.data(), nullptr, nullptr, 0);
+    if (size >= static_cast<LONG>(sizeof(DEVMODEW))) {
+        mode.resize(static_cast<std::size_t>(size));
+        auto* dm = reinterpret_cast<DEVMODEW*>(mode.data());
+        if (DocumentPropertiesW(nullptr, handle, name.data(), dm, nullptr, DM_OUT_BUFFER) == IDOK) {
+            std::vector<BYTE> wanted = mode;
+            auto* in = reinterpret_cast<DEVMODEW*>(wanted.data());
+            in->dmFields |= DM_ORIENTATION;
+            in->dmOrientation = orientation == Orientation::Landscape ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;
+            // The driver merges the change into its settings; one that refuses
+            // gets the change as it is.
+            if (DocumentPropertiesW(nullptr, handle, name.data(), dm, in, DM_IN_BUFFER | DM_OUT_BUFFER) != IDOK)
+                mode = std::move(wanted);
+        } else {
+            mode.clear();
+        }
+    }
+    ClosePrinter(handle);
+    return mode;
+}
+
+const DEVMODEW* ModePointer(const std::vector<BYTE>& mode) {
+    return mode.empty() ? nullptr : reinterpret_cast<const DEVMODEW*>(mode.data());
+}
+
 }  // namespace
 
 struct Win32Printer::Impl {
+    std::string current = kPdfPrinterName;
+    std::wstring currentWide;  // the spooler's name of the current printer; empty: the built-in one
     Orientation orientation = Orientation::Portrait;
+
+    // The printable area of the current printer in the current orientation,
+    // asked of the spooler once per printer and orientation.
+    bool measured = false;
+    int width = kA4WidthPx, height = kA4HeightPx;
+
+    // The document being printed: a choice of another printer while it
+    // prints counts from the next document.
+    std::string docPrinter;
+    HDC dc = nullptr;  // a spooler printer's document
+    std::wstring docWide;
+    Orientation docOrientation = Orientation::Portrait;
+    GdiCanvas gdi;
+
+    // The built-in PDF printer's document.
     std::string pdfOverride;
     GdiFontSource fonts;
     PdfCanvas canvas{fonts, kDpi};
     std::unique_ptr<PdfWriter> doc;
     std::string tempName;    // the file being written, beside the target
     std::string targetName;  // where it goes at end document
-    Orientation docOrientation = Orientation::Portrait;
 
     PdfWriter::PageFormat pageFormat() const {
         const bool landscape = orientation == Orientation::Landscape;
@@ -50,36 +124,140 @@ struct Win32Printer::Impl {
         return f;
     }
 
+    void measure() {
+        if (measured) return;
+        measured = true;
+        const bool landscape = orientation == Orientation::Landscape;
+        width = landscape ? kA4HeightPx : kA4WidthPx;
+        height = landscape ? kA4WidthPx : kA4HeightPx;
+        if (currentWide.empty()) return;
+        // A printer that cannot answer is taken as an A4 one at 600 dpi.
+        const std::vector<BYTE> mode = DevModeOf(currentWide, orientation);
+        if (HDC ic = CreateICW(L"WINSPOOL", currentWide.c_str(), nullptr, ModePointer(mode))) {
+            const int w = GetDeviceCaps(ic, HORZRES), h = GetDeviceCaps(ic, VERTRES);
+            if (w > 0 && h > 0) {
+                width = w;
+                height = h;
+            }
+            DeleteDC(ic);
+        }
+    }
+
+    // Starts the next page of the spooler document in the orientation chosen
+    // now. Raises vel::IoError; the document is then dropped.
+    void startPage() {
+        if (orientation != docOrientation) {
+            const std::vector<BYTE> mode = DevModeOf(docWide, orientation);
+            if (!mode.empty() && ResetDCW(dc, ModePointer(mode))) docOrientation = orientation;
+        }
+        if (StartPage(dc) <= 0) {
+            const DWORD code = GetLastError();
+            discard();
+            throw IoError(docPrinter, "the printer refused a new page" + ErrorCode(code));
+        }
+        gdi.attach(dc);
+    }
+
     void discard() {
         canvas.attach(nullptr);
         doc.reset();
         if (!tempName.empty()) DeleteFileQuietly(tempName);
         tempName.clear();
+        gdi.detach();
+        if (dc) {
+            // The spooler drops the job with everything sent of it.
+            AbortDoc(dc);
+            DeleteDC(dc);
+        }
+        dc = nullptr;
     }
 };
 
-Win32Printer::Win32Printer() : impl_(std::make_unique<Impl>()) {}
+Win32Printer::Win32Printer() : impl_(std::make_unique<Impl>()) {
+    const std::string def = defaultPrinterName();
+    if (!def.empty()) setCurrent(def);
+}
 
 Win32Printer::~Win32Printer() { impl_->discard(); }
 
-std::vector<std::string> Win32Printer::printerNames() { return {kPdfPrinterName}; }
+std::vector<std::string> Win32Printer::printerNames() {
+    std::vector<std::string> names;
+    for (const std::wstring& name : SpoolerPrinters()) names.push_back(NarrowFileName(name));
+    names.push_back(kPdfPrinterName);
+    return names;
+}
 
-std::string Win32Printer::defaultPrinterName() { return kPdfPrinterName; }
+std::string Win32Printer::defaultPrinterName() {
+    DWORD size = 0;
+    GetDefaultPrinterW(nullptr, &size);
+    if (size == 0) return {};
+    std::wstring name(size, L'\0');
+    if (!GetDefaultPrinterW(name.data(), &size)) return {};
+    name.resize(wcsnlen(name.c_str(), name.size()));
+    return NarrowFileName(name);
+}
 
-bool Win32Printer::setCurrent(const std::string& name) { return name == kPdfPrinterName; }
+bool Win32Printer::setCurrent(const std::string& name) {
+    std::wstring wide;
+    if (name != kPdfPrinterName) {
+        for (const std::wstring& candidate : SpoolerPrinters()) {
+            if (NarrowFileName(candidate) == name) {
+                wide = candidate;
+                break;
+            }
+        }
+        if (wide.empty()) return false;
+    }
+    impl_->current = name;
+    impl_->currentWide = wide;
+    impl_->measured = false;
+    return true;
+}
 
-std::string Win32Printer::currentName() { return kPdfPrinterName; }
+std::string Win32Printer::currentName() { return impl_->current; }
 
-void Win32Printer::setOrientation(Orientation orientation) { impl_->orientation = orientation; }
+void Win32Printer::setOrientation(Orientation orientation) {
+    // A document in progress takes the new orientation from its next page.
+    if (orientation != impl_->orientation) impl_->measured = false;
+    impl_->orientation = orientation;
+}
 
 Orientation Win32Printer::orientation() { return impl_->orientation; }
 
-int Win32Printer::pageWidth() { return impl_->orientation == Orientation::Landscape ? kA4HeightPx : kA4WidthPx; }
+int Win32Printer::pageWidth() {
+    impl_->measure();
+    return impl_->width;
+}
 
-int Win32Printer::pageHeight() { return impl_->orientation == Orientation::Landscape ? kA4WidthPx : kA4HeightPx; }
+int Win32Printer::pageHeight() {
+    impl_->measure();
+    return impl_->height;
+}
 
 void Win32Printer::beginDoc(const std::string& title) {
     impl_->discard();
+    impl_->docPrinter = impl_->current;
+    if (!impl_->currentWide.empty()) {
+        // The document goes to the spooler page by page; it prints once its
+        // end is given, and an abort drops all of it.
+        impl_->docWide = impl_->currentWide;
+        impl_->docOrientation = impl_->orientation;
+        const std::vector<BYTE> mode = DevModeOf(impl_->docWide, impl_->orientation);
+        impl_->dc = CreateDCW(L"WINSPOOL", impl_->docWide.c_str(), nullptr, ModePointer(mode));
+        if (!impl_->dc) throw IoError(impl_->docPrinter, "cannot open the printer" + ErrorCode(GetLastError()));
+        const std::wstring wideTitle = WideFileName(title);
+        DOCINFOW info{};
+        info.cbSize = sizeof info;
+        info.lpszDocName = wideTitle.c_str();
+        if (StartDocW(impl_->dc, &info) <= 0) {
+            const DWORD code = GetLastError();
+            DeleteDC(impl_->dc);
+            impl_->dc = nullptr;
+            throw IoError(impl_->docPrinter, "the spooler refused the document" + ErrorCode(code));
+        }
+        impl_->startPage();
+        return;
+    }
     std::string target = impl_->pdfOverride;
     impl_->pdfOverride.clear();
     if (target.empty()) {
@@ -102,13 +280,40 @@ void Win32Printer::beginDoc(const std::string& title) {
 }
 
 void Win32Printer::newPage() {
-    if (!impl_->doc) throw IoError(kPdfPrinterName, "no document is being printed");
+    if (impl_->dc) {
+        impl_->gdi.detach();
+        if (EndPage(impl_->dc) <= 0) {
+            const DWORD code = GetLastError();
+            impl_->discard();
+            throw IoError(impl_->docPrinter, "the printer refused a page" + ErrorCode(code));
+        }
+        impl_->startPage();
+        return;
+    }
+    if (!impl_->doc) throw IoError(impl_->current, "no document is being printed");
     impl_->canvas.flush();
     impl_->doc->beginPage(impl_->pageFormat());
 }
 
 void Win32Printer::endDoc() {
-    if (!impl_->doc) throw IoError(kPdfPrinterName, "no document is being printed");
+    if (impl_->dc) {
+        impl_->gdi.detach();
+        if (EndPage(impl_->dc) <= 0) {
+            const DWORD code = GetLastError();
+            impl_->discard();
+            throw IoError(impl_->docPrinter, "the printer refused a page" + ErrorCode(code));
+        }
+        const bool ended = EndDoc(impl_->dc) > 0;
+        const DWORD code = GetLastError();
+        if (!ended) {
+            impl_->discard();
+            throw IoError(impl_->docPrinter, "the spooler refused the document" + ErrorCode(code));
+        }
+        DeleteDC(impl_->dc);
+        impl_->dc = nullptr;
+        return;
+    }
+    if (!impl_->doc) throw IoError(impl_->current, "no document is being printed");
     impl_->canvas.flush();
     impl_->canvas.attach(nullptr);
     try {
@@ -129,10 +334,13 @@ void Win32Printer::endDoc() {
 
 void Win32Printer::abortDoc() { impl_->discard(); }
 
-bool Win32Printer::printing() { return impl_->doc != nullptr; }
+bool Win32Printer::printing() { return impl_->doc != nullptr || impl_->dc != nullptr; }
 
 void Win32Printer::setPdfOutputFile(const std::string& path) { impl_->pdfOverride = path; }
 
-Canvas& Win32Printer::canvas() { return impl_->canvas; }
+Canvas& Win32Printer::canvas() {
+    if (impl_->dc) return impl_->gdi;
+    return impl_->canvas;
+}
 
 }  // namespace vel::platform

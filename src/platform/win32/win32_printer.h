@@ -1,7 +1,10 @@
 #pragma once
-// The printer object on Windows. So far only the built-in PDF printer: every
-// document is drawn into a PDF file beside its target and moved into place at
-// end document; aborting deletes it, so nothing of it is left.
+// The printer object on Windows: the spooler's printers plus the built-in PDF
+// printer. A spooler printer gets a device context per document, drawn with
+// GDI page by page; the job prints at end document, and aborting drops it
+// with everything sent so far. The built-in PDF printer draws each document
+// into a PDF file beside its target and moves it into place at end document;
+// aborting deletes it, so nothing of it is left.
 //
 // The built-in PDF printer writes into %VEL_PDF_DIR%, or into the folder
 // "pdf" in the current directory when that variable is unset or empty.

@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# vel.exe printing through the Windows spooler under Wine: Wine hands a
+# printer's device context to CUPS, here a cupsd of this script's own (private
+# socket, started here and stopped by its process id) with a cups-pdf queue
+# that is the default printer. In a new work folder, with its own Wine prefix
+# (Wine learns the CUPS printers when a prefix's server starts):
+#  - a dropped report job reaches the queue, and the PDF cups-pdf writes holds
+#    the report's Polish words in order; the built-in PDF printer gets nothing;
+#  - a job that turns to landscape midway drops what it printed so far: the
+#    queue gets one landscape document, without the dropped text.
+# Skipped with a reason when Wine, Xvfb, cupsd or cups-pdf is missing.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+exe="$root/build-windows/src/vel.exe"
+ppd=lsb/usr/cups-pdf/CUPS-PDF_opt.ppd
+skip() {
+    echo "end to end (spooler): SKIPPED: $*"
+    exit 0
+}
+for tool in "$wine" Xvfb /usr/sbin/cupsd lpadmin lpstat pdftotext pdfinfo; do
+    command -v "$tool" >/dev/null || skip "$tool is not installed"
+done
+[ -x /usr/lib/cups/backend/cups-pdf ] && [ -f /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd ] ||
+    skip "cups-pdf is not installed (package printer-driver-cups-pdf)"
+. "$root/scripts/pdf-words.sh"
+. "$root/scripts/vel-windows-lib.sh"
+
+export WINEPREFIX="$root/build-windows/wineprefix-spooler"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset TZ DISPLAY WAYLAND_DISPLAY
+
+# cups-pdf writes into the folder its configuration names, for the user.
+out=$(sed -n 's/^Out[[:space:]]\+//p' /etc/cups/cups-pdf.conf 2>/dev/null | tail -1)
+out=${out:-/var/spool/cups-pdf/\$\{USER\}}
+out=${out//\$\{HOME\}/$HOME} out=${out//\$\{USER\}/$(id -un)}
+
+work=$(mktemp -d)
+cups=$work/cups
+xvfb_pid="" vel_pid="" cupsd_pid=""
+cleanup() {
+    [ -n "$vel_pid" ] && kill "$vel_pid" 2>/dev/null || true
+    "$wineserver" -k >/dev/null 2>&1 || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    if [ -n "$cupsd_pid" ]; then
+        kill "$cupsd_pid" 2>/dev/null || true
+        wait "$cupsd_pid" 2>/dev/null || true
+    fi
+    # The documents cups-pdf wrote for this run.
+    [ -f "$work/printed" ] && xargs -r -d '\n' rm -f <"$work/printed"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "end to end (spooler): $*"
+    for f in "$work/vel.log" "$work/folder/Vel.err" "$cups/log/error_log"; do
+        [ -f "$f" ] && { echo "--- $f"; tail -20 "$f"; }
+    done
+    exit 1
+}
+
+# The private cupsd: everything of it under $cups, its socket there too.
+mkdir -p "$cups"/{spool,cache,state,log,ppd,tmp}
+chmod 755 "$work" "$cups"
+chmod 1777 "$cups/tmp"   # its filters run as the user lp
+cat >"$cups/cupsd.conf" <<CONF
+Listen $cups/cups.sock
+LogLevel warn
+WebInterface No
+Browsing Off
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+CONF
+cat >"$cups/cups-files.conf" <<CONF
+ServerRoot $cups
+RequestRoot $cups/spool
+CacheDir $cups/cache
+StateDir $cups/state
+TempDir $cups/tmp
+ErrorLog $cups/log/error_log
+AccessLog $cups/log/access_log
+PageLog $cups/log/page_log
+SystemGroup root
+CONF
+/usr/sbin/cupsd -f -c "$cups/cupsd.conf" -s "$cups/cups-files.conf" </dev/null >/dev/null 2>&1 &
+cupsd_pid=$!
+export CUPS_SERVER="$cups/cups.sock"
+cupsd_up() { lpstat -r 2>/dev/null | grep -q 'scheduler is running'; }
+wait_for 15 cupsd_up || fail "the private cupsd did not start"
+queue=VelSpool
+lpadmin -p "$queue" -v cups-pdf:/ -E -m "$ppd" 2>/dev/null || fail "lpadmin cannot add the cups-pdf queue"
+lpadmin -d "$queue" || fail "lpadmin cannot make the queue the default"
+
+start_xvfb "$work" || fail "Xvfb did not start"
+# A server of this prefix from before would keep the printers it knew.
+"$wineserver" -k >/dev/null 2>&1 || true
+mkdir -p "$WINEPREFIX"
+"$wine" wineboot --init </dev/null >/dev/null 2>&1
+
+mkdir "$work/folder"
+touch "$work/start"
+(cd "$work/folder" && exec "$wine" "$exe" </dev/null >"$work/vel.log" 2>&1) &
+vel_pid=$!
+vel_ended() { ! kill -0 "$vel_pid" 2>/dev/null; }
+locked_or_ended() { [ -f "$work/folder/Wrk.{-}" ] || vel_ended; }
+wait_for 60 locked_or_ended && ! vel_ended || fail "vel.exe did not start, or took no lock file"
+
+completed() { lpstat -W completed -o "$queue" 2>/dev/null | wc -l; }
+# drop JOB-FILE: hands a job to vel.exe whole, under its job name.
+drop() {
+    mv "$1" "$work/folder/##-ABC.PCL"
+}
+# printed N: the PDF of the queue's N-th job, once cups-pdf has written it.
+printed() {
+    local pdf
+    pdf=$(find "$out" -maxdepth 1 -name "*job_$1.pdf" -newer "$work/start" 2>/dev/null | head -1)
+    [ -n "$pdf" ] && pdfinfo "$pdf" >/dev/null 2>&1 && echo "$pdf"
+}
+two_completed() { [ "$(completed)" -ge 2 ]; }
+
+bash "$root/scripts/sample-job.sh" >"$work/report.tmp"
+drop "$work/report.tmp"
+wait_for 60 printed 1 >/dev/null || fail "no PDF from the queue for the report job ($(completed) jobs completed)"
+pdf=$(printed 1)
+echo "$pdf" >>"$work/printed"
+pdf_words_in_order "$pdf" "$work/out.txt" || fail "the PDF from the queue lacks the report's words (above)"
+[ -z "$(ls -A "$work/folder/pdf" 2>/dev/null)" ] || fail "the built-in PDF printer got the report too"
+echo "end to end (spooler): report OK ($(pdfinfo "$pdf" | awk '/^Pages:/ {print $2}') pages through the spooler, Polish words in order)"
+
+# Turning to landscape drops the document begun in portrait.
+e=$'\e'
+printf '  Raport obrotu\r\n  za grudzien\r\n  Porzucona strona\r\n%s&l1O\r\n  Strona pozioma\r\n' "$e" \
+    >"$work/turn.tmp"
+wait_for 30 test ! -e "$work/folder/##-ABC.PCL" || fail "the report job was not taken"
+drop "$work/turn.tmp"
+wait_for 60 printed 2 >/dev/null || fail "no PDF from the queue for the landscape job ($(completed) jobs completed)"
+pdf=$(printed 2)
+echo "$pdf" >>"$work/printed"
+sleep 2   # a third job, the dropped document, would come now
+[ "$(completed)" -eq 2 ] || fail "the queue got $(completed) jobs, not 2: the dropped document was printed"
+pdftotext -layout "$pdf" "$work/turn.txt"
+grep -q 'Strona pozioma' "$work/turn.txt" || fail "the landscape job's text is missing: $(cat "$work/turn.txt")"
+grep -q 'Porzucona' "$work/turn.txt" && fail "the dropped text was printed"
+size=$(pdfinfo "$pdf" | awk '/^Page size:/ {print $3, $5}')
+rotation=$(pdfinfo "$pdf" | awk '/^Page rot:/ {print $3}')
+read -r w h <<<"$size"
+landscape=$(awk -v w="$w" -v h="$h" -v r="${rotation:-0}" 'BEGIN { if (r % 180) { t = w; w = h; h = t } print (w > h) ? 1 : 0 }')
+[ "$landscape" = 1 ] || fail "the landscape job's page is $size, rotated ${rotation:-0}"
+echo "end to end (spooler): landscape OK (page $size, rotated ${rotation:-0}; the dropped portrait document never reached the queue)"
