@@ -106,7 +106,6 @@ mkdir -p "$WINEPREFIX"
 "$wine" wineboot --init </dev/null >/dev/null 2>&1
 
 mkdir "$work/folder"
-touch "$work/start"
 (cd "$work/folder" && exec "$wine" "$exe" </dev/null >"$work/vel.log" 2>&1) &
 vel_pid=$!
 vel_ended() { ! kill -0 "$vel_pid" 2>/dev/null; }
@@ -118,18 +117,21 @@ completed() { lpstat -W completed -o "$queue" 2>/dev/null | wc -l; }
 drop() {
     mv "$1" "$work/folder/##-ABC.PCL"
 }
-# printed N: the PDF of the queue's N-th job, once cups-pdf has written it.
+# printed TITLE: the PDF of the job of that title, once cups-pdf has written
+# it (it names the file by the title; other tests' queues write there too).
 printed() {
     local pdf
-    pdf=$(find "$out" -maxdepth 1 -name "*job_$1.pdf" -newer "$work/start" 2>/dev/null | head -1)
+    pdf=$(find "$out" -maxdepth 1 -name "$1*.pdf" 2>/dev/null | head -1)
     [ -n "$pdf" ] && pdfinfo "$pdf" >/dev/null 2>&1 && echo "$pdf"
 }
-two_completed() { [ "$(completed)" -ge 2 ]; }
-
-bash "$root/scripts/sample-job.sh" >"$work/report.tmp"
+# A job's first line can name its title between two 0xFF bytes.
+title() { printf '\xff%s\xff' "$1"; }
+stamp="Spool$$x$RANDOM"
+{ title "${stamp}Report"; bash "$root/scripts/sample-job.sh"; } >"$work/report.tmp"
 drop "$work/report.tmp"
-wait_for 60 printed 1 >/dev/null || fail "no PDF from the queue for the report job ($(completed) jobs completed)"
-pdf=$(printed 1)
+wait_for 60 printed "${stamp}Report" >/dev/null ||
+    fail "no PDF from the queue for the report job ($(completed) jobs completed)"
+pdf=$(printed "${stamp}Report")
 echo "$pdf" >>"$work/printed"
 pdf_words_in_order "$pdf" "$work/out.txt" || fail "the PDF from the queue lacks the report's words (above)"
 [ -z "$(ls -A "$work/folder/pdf" 2>/dev/null)" ] || fail "the built-in PDF printer got the report too"
@@ -137,14 +139,18 @@ echo "end to end (spooler): report OK ($(pdfinfo "$pdf" | awk '/^Pages:/ {print 
 
 # Turning to landscape drops the document begun in portrait.
 e=$'\e'
-printf '  Raport obrotu\r\n  za grudzien\r\n  Porzucona strona\r\n%s&l1O\r\n  Strona pozioma\r\n' "$e" \
+printf '%s  Raport obrotu\r\n  za grudzien\r\n  Porzucona strona\r\n%s&l1O\r\n  Strona pozioma\r\n' "$(title "${stamp}Turn")" "$e" \
     >"$work/turn.tmp"
 wait_for 30 test ! -e "$work/folder/##-ABC.PCL" || fail "the report job was not taken"
 drop "$work/turn.tmp"
-wait_for 60 printed 2 >/dev/null || fail "no PDF from the queue for the landscape job ($(completed) jobs completed)"
-pdf=$(printed 2)
+wait_for 60 printed "${stamp}Turn" >/dev/null ||
+    fail "no PDF from the queue for the landscape job ($(completed) jobs completed)"
+pdf=$(printed "${stamp}Turn")
 echo "$pdf" >>"$work/printed"
-sleep 2   # a third job, the dropped document, would come now
+# cups-pdf writes the file before the job counts as completed. A dropped
+# document that reached the queue would be a job between the two.
+two_completed() { [ "$(completed)" -ge 2 ]; }
+wait_for 10 two_completed || fail "the queue did not complete the jobs"
 [ "$(completed)" -eq 2 ] || fail "the queue got $(completed) jobs, not 2: the dropped document was printed"
 pdftotext -layout "$pdf" "$work/turn.txt"
 grep -q 'Strona pozioma' "$work/turn.txt" || fail "the landscape job's text is missing: $(cat "$work/turn.txt")"

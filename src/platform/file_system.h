@@ -19,6 +19,23 @@ inline constexpr char kPathSeparator = '/';
 // fopen on a path, whatever the system's path characters are.
 std::FILE* OpenFile(const std::filesystem::path& path, const char* mode);
 
+// The calls below the whole files a printer writes (platform/output_files.h).
+// The running process's id, and whether a process of an id runs.
+long CurrentProcessId();
+bool ProcessRuns(long pid);
+// Creating or renaming onto a name that must be free.
+enum class FreeName { Taken, Exists, Failed };
+// A new empty file, never an existing one.
+FreeName CreateNewFile(const std::filesystem::path& path);
+// A rename that never replaces a file.
+FreeName RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
+// A rename over an existing file. False on failure.
+bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+// Flushes a written file's data to the disk. False on failure.
+bool SyncFile(const std::filesystem::path& path);
+// What the system said of the last of those calls that failed.
+std::string LastSystemError();
+
 #ifdef _WIN32
 // Windows names are UTF-16; the program's are code page 1250 bytes.
 std::wstring WideFileName(std::string_view cp1250);

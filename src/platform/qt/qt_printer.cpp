@@ -4,7 +4,7 @@
 #include "common/io.h"
 #include "platform/pdf/pdf_file_name.h"
 #include "platform/pdf/pdf_writer.h"
-#include "platform/qt/output_files.h"
+#include "platform/output_files.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,20 +2,21 @@
 
 #include "common/codepage.h"
 #include "common/io.h"
+#include "platform/file_system.h"
+#include "platform/output_files.h"
 #include "platform/pdf/pdf_canvas.h"
 #include "platform/pdf/pdf_file_name.h"
 #include "platform/pdf/pdf_writer.h"
-#include "platform/file_system.h"
 #include "platform/win32/win32_gdi_canvas.h"
 #include "platform/win32/win32_gdi_fonts.h"
 
 #include <windows.h>
 
 #include <cstdlib>
+#include <cwchar>
 #include <filesystem>
 #include <system_error>
 #include <vector>
-#include <cwchar>
 
 namespace vel::platform {
 
@@ -112,8 +113,8 @@ struct Win32Printer::Impl {
     GdiFontSource fonts;
     PdfCanvas canvas{fonts, kDpi};
     std::unique_ptr<PdfWriter> doc;
-    std::string tempName;    // the file being written, beside the target
-    std::string targetName;  // where it goes at end document
+    std::string tempName;  // the file being written, in the folder of its final name
+    std::string title;
 
     PdfWriter::PageFormat pageFormat() const {
         const bool landscape = orientation == Orientation::Landscape;
@@ -174,6 +175,8 @@ struct Win32Printer::Impl {
 };
 
 Win32Printer::Win32Printer() : impl_(std::make_unique<Impl>()) {
+    // Documents of a run that was killed while it printed.
+    RemoveAbandonedTemporaryFiles(PdfFolder());
     const std::string def = defaultPrinterName();
     if (!def.empty()) setCurrent(def);
 }
@@ -258,17 +261,18 @@ void Win32Printer::beginDoc(const std::string& title) {
         impl_->startPage();
         return;
     }
-    std::string target = impl_->pdfOverride;
-    impl_->pdfOverride.clear();
-    if (target.empty()) {
-        const std::string folder = PdfFolder();
-        std::error_code ec;
-        std::filesystem::create_directories(NativePath(folder), ec);
-        target = folder + "\\" + PdfFileNameOf(title);
+    // The document is written in the folder of its final name, so that it
+    // takes that name by a rename once complete.
+    impl_->title = title;
+    std::string folder = PdfFolder();
+    if (!impl_->pdfOverride.empty()) {
+        const std::string& path = impl_->pdfOverride;
+        const std::size_t slash = path.find_last_of("/\\");
+        folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     }
-    impl_->targetName = target;
-    // Unique among the processes that may print into the same folder.
-    impl_->tempName = target + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
+    std::error_code ec;
+    std::filesystem::create_directories(NativePath(folder), ec);
+    impl_->tempName = CreateTemporaryFile(folder, ".part");
     try {
         impl_->doc = std::make_unique<PdfWriter>(impl_->tempName, Cp1250ToUtf8(title), "Vel");
         impl_->doc->beginPage(impl_->pageFormat());
@@ -323,13 +327,16 @@ void Win32Printer::endDoc() {
         throw;
     }
     impl_->doc.reset();
-    const std::filesystem::path temp = NativePath(impl_->tempName);
-    const std::filesystem::path target = NativePath(impl_->targetName);
-    if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        impl_->discard();
-        throw IoError(impl_->targetName, "cannot write the PDF file");
-    }
+    const std::string written = impl_->tempName;
     impl_->tempName.clear();
+    std::string target = impl_->pdfOverride;
+    impl_->pdfOverride.clear();
+    if (target.empty()) {
+        // A document never replaces another: titles repeat between runs.
+        CommitToFreeName(written, PdfFolder() + "\\" + PdfFileNameOf(impl_->title));
+    } else {
+        CommitReplacing(written, target);  // the name asked for, replaced
+    }
 }
 
 void Win32Printer::abortDoc() { impl_->discard(); }

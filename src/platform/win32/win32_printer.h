@@ -3,8 +3,9 @@
 // printer. A spooler printer gets a device context per document, drawn with
 // GDI page by page; the job prints at end document, and aborting drops it
 // with everything sent so far. The built-in PDF printer draws each document
-// into a PDF file beside its target and moves it into place at end document;
-// aborting deletes it, so nothing of it is left.
+// into a temporary PDF file in its folder, which takes the document's name
+// (the next free one) at end document; aborting deletes it, so nothing of it
+// is left.
 //
 // The built-in PDF printer writes into %VEL_PDF_DIR%, or into the folder
 // "pdf" in the current directory when that variable is unset or empty.

@@ -3,6 +3,8 @@
 // name that carries the writing process's id, in the folder of its final name,
 // and takes that name only when complete. What a process that died left
 // behind is recognised by the id and removed by the next start.
+// Names are the system's (UTF-8 on Linux, code page 1250 on Windows); the
+// calls below them are in platform/file_system.h.
 
 #include <string>
 
@@ -12,7 +14,8 @@ namespace vel::platform {
 std::string OwnTemporaryPrefix();
 
 // Creates an empty temporary file named OwnTemporaryPrefix() + a unique part +
-// `extension` in `folder`; returns its path. Raises vel::IoError.
+// `extension` in `folder`, readable by its owner only; returns its path.
+// Raises vel::IoError.
 std::string CreateTemporaryFile(const std::string& folder, const std::string& extension);
 
 // Makes the finished file durable, then renames it to `target`, replacing
