@@ -7,7 +7,10 @@
 #  - a dropped report job reaches the queue, and the PDF cups-pdf writes holds
 #    the report's Polish words in order; the built-in PDF printer gets nothing;
 #  - a job that turns to landscape midway drops what it printed so far: the
-#    queue gets one landscape document, without the dropped text.
+#    queue gets one landscape document, without the dropped text;
+#  - while the queue refuses jobs vel-job.exe says so, and a job dropped for
+#    vel.exe stays in the folder and prints once when the queue takes jobs
+#    again.
 # Skipped with a reason when Wine, Xvfb, cupsd or cups-pdf is missing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -161,3 +164,28 @@ read -r w h <<<"$size"
 landscape=$(awk -v w="$w" -v h="$h" -v r="${rotation:-0}" 'BEGIN { if (r % 180) { t = w; w = h; h = t } print (w > h) ? 1 : 0 }')
 [ "$landscape" = 1 ] || fail "the landscape job's page is $size, rotated ${rotation:-0}"
 echo "end to end (spooler): landscape OK (page $size, rotated ${rotation:-0}; the dropped portrait document never reached the queue)"
+
+# A queue that refuses jobs: the job stays and is tried again, then prints once.
+cupsreject "$queue" || fail "cupsreject failed"
+bash "$root/scripts/sample-job.sh" >"$work/refused.pcl"
+if (cd "$work" && "$wine" "$root/build-windows/src/vel-job.exe" print refused.pcl --printer "$queue" \
+    </dev/null >/dev/null 2>"$work/refused.err"); then
+    fail "vel-job.exe printed to a queue that refuses jobs"
+fi
+grep -q "the spooler refused the document.*$queue" "$work/refused.err" ||
+    fail "vel-job.exe does not say that the spooler refused: $(cat "$work/refused.err")"
+{ title "${stamp}Later"; bash "$root/scripts/sample-job.sh"; } >"$work/later.tmp"
+wait_for 30 test ! -e "$work/folder/##-ABC.PCL" || fail "the landscape job was not taken"
+drop "$work/later.tmp"
+sleep 4
+[ -e "$work/folder/##-ABC.PCL" ] || fail "the job refused by the queue is gone"
+[ "$(completed)" -eq 2 ] && [ -z "$(printed "${stamp}Later")" ] || fail "the refused job was printed"
+cupsaccept "$queue" || fail "cupsaccept failed"
+wait_for 60 printed "${stamp}Later" >/dev/null || fail "the job was not printed once the queue took jobs again"
+echo "$(printed "${stamp}Later")" >>"$work/printed"
+wait_for 10 test ! -e "$work/folder/##-ABC.PCL" || fail "the printed job stays in the folder"
+three_completed() { [ "$(completed)" -ge 3 ]; }
+wait_for 10 three_completed || fail "the queue did not complete the job"
+sleep 2   # one more tick: the job must not come twice
+[ "$(completed)" -eq 3 ] || fail "the queue got $(completed) jobs, not 3: the job was printed twice"
+echo "end to end (spooler): refusing queue OK (vel-job.exe says so; the job waited in the folder and printed once)"

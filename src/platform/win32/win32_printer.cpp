@@ -144,6 +144,17 @@ struct Win32Printer::Impl {
         }
     }
 
+    // Hands the spooler document's page over. Raises vel::IoError; the
+    // document is then dropped.
+    void endPage() {
+        gdi.detach();
+        if (EndPage(dc) <= 0) {
+            const DWORD code = GetLastError();
+            discard();
+            throw IoError(docPrinter, "the printer refused a page" + ErrorCode(code));
+        }
+    }
+
     // Starts the next page of the spooler document in the orientation chosen
     // now. Raises vel::IoError; the document is then dropped.
     void startPage() {
@@ -285,12 +296,7 @@ void Win32Printer::beginDoc(const std::string& title) {
 
 void Win32Printer::newPage() {
     if (impl_->dc) {
-        impl_->gdi.detach();
-        if (EndPage(impl_->dc) <= 0) {
-            const DWORD code = GetLastError();
-            impl_->discard();
-            throw IoError(impl_->docPrinter, "the printer refused a page" + ErrorCode(code));
-        }
+        impl_->endPage();
         impl_->startPage();
         return;
     }
@@ -301,12 +307,7 @@ void Win32Printer::newPage() {
 
 void Win32Printer::endDoc() {
     if (impl_->dc) {
-        impl_->gdi.detach();
-        if (EndPage(impl_->dc) <= 0) {
-            const DWORD code = GetLastError();
-            impl_->discard();
-            throw IoError(impl_->docPrinter, "the printer refused a page" + ErrorCode(code));
-        }
+        impl_->endPage();
         const bool ended = EndDoc(impl_->dc) > 0;
         const DWORD code = GetLastError();
         if (!ended) {
