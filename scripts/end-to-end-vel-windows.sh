@@ -10,66 +10,14 @@
 #  - started with "X" it shows no window until "Pokaz"; a click on the clock
 #    ends it, the lock file removed.
 # Skipped with a reason when Wine, Xvfb or the X tools are missing.
-# Expects the prefix and server of scripts/test-windows.sh.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
-exe="$root/build-windows/src/vel.exe"
-for tool in "$wine" Xvfb xwininfo xwd xdotool convert pdftotext; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "end to end (vel.exe): SKIPPED: $tool is not installed"
-        exit 0
-    fi
-done
+check="end to end (vel.exe)"
+needed="xwininfo xwd xdotool convert pdftotext"
+source "$(dirname "$0")/vel-windows-lib.sh"
 . "$root/scripts/pdf-words.sh"
-work=$(mktemp -d)
-xvfb_pid="" vel_pid=""
-cleanup() {
-    [ -n "$vel_pid" ] && kill "$vel_pid" 2>/dev/null || true
-    # Wine's desktop process of this display goes with the display.
-    "$wineserver" -k >/dev/null 2>&1 || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "end to end (vel.exe): $*"
-    for f in "$work/vel.log" "$work/Vel.err"; do [ -f "$f" ] && { echo "--- $f"; cat "$f"; }; done
-    exit 1
-}
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-    local seconds=$1
-    shift
-    for ((i = 0; i < seconds * 5; i++)); do
-        "$@" && return 0
-        sleep 0.2
-    done
-    return 1
-}
 
-# The X server picks a free display and writes its number.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -1 "$work/display")"
-# Wine's desktop process takes the display it is started with: a server of
-# the prefix started without one (the core's tests) goes first.
-"$wineserver" -k >/dev/null 2>&1 || true
-
-mkdir "$work/folder"
-(cd "$work/folder" && exec "$wine" "$exe" </dev/null >"$work/vel.log" 2>&1) &
-vel_pid=$!
-# The window of vel.exe, as "+left+top" of its caption line in the tree.
-window_line() { xwininfo -root -tree | grep '"Vel\.8\.61 .*("vel\.exe"' | head -1; }
-vel_ended() { ! kill -0 "$vel_pid" 2>/dev/null; }
-locked_or_ended() { [ -f "$work/folder/Wrk.{-}" ] || vel_ended; }
-wait_for 60 locked_or_ended && ! vel_ended || fail "vel.exe did not start, or took no lock file"
-has_window() { window_line | grep -q .; }
+start_vel
 wait_for 30 has_window || fail "no window"
-# The first tick moves the window to the screen's right edge, at the top.
-at_top_right() { window_line | grep -q "+$((1024 - 290))+0 "; }
 wait_for 10 at_top_right ||
     fail "the window is not at the top right: $(window_line)"
 
@@ -116,7 +64,6 @@ echo "end to end (vel.exe): dragging and keys in the printer list OK"
 
 # The tray icon's menu: it opens where the mouse is, with four items of equal
 # height inside a 2-pixel frame: "Parkuj", "Koniec", "Pokaz", "Ukryj".
-viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 menu_line() {
     local line
     while read -r line; do
@@ -144,9 +91,7 @@ echo "end to end (vel.exe): tray menu \"Koniec\" OK (program ended, lock file re
 
 # Start mode "X": no window, the tray icon only; "Pokaz" shows the window at
 # the top right, and a click on the clock ends the program.
-(cd "$work/folder" && exec "$wine" "$exe" X </dev/null >"$work/vel.log" 2>&1) &
-vel_pid=$!
-wait_for 60 locked_or_ended && ! vel_ended || fail "vel.exe X did not start, or took no lock file"
+start_vel X
 shown() {
     local id
     id=$(window_line | awk '{print $1}')
