@@ -236,7 +236,7 @@ bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingL
         ShowStatus(program, "B\xb3\xb9" "d zapisu \"" + output + "\"");  // "Błąd zapisu"
         return false;
     }
-    if (!RetryWhileBusy(program, output, [&] { return RenameFileQuietly(temp, output); })) {
+    if (!RetryWhileBusy(program, output, [&] { return MoveOverQuietly(temp, output); })) {
         DeleteFileQuietly(temp);
         return false;
     }
