@@ -75,6 +75,7 @@ struct Server {
     std::vector<std::string> calls;
     std::vector<std::string> names;           // DISPIDs are positions here, from 1
     std::map<std::string, std::string> texts;  // member -> text answer (UTF-8)
+    std::map<std::string, double> numbers;     // member -> number answer
     std::string raising;                       // member that raises an error
     int alive = 0;
 };
@@ -132,7 +133,11 @@ public:
             return DISP_E_EXCEPTION;
         }
         if (!result) return S_OK;
-        if (auto text = server_.texts.find(member); text != server_.texts.end()) {
+        if (auto number = server_.numbers.find(member); number != server_.numbers.end()) {
+            result->vt = VT_R8;
+            result->dblVal = number->second;
+            server_.numbers.erase(number);  // once: then the text, if any
+        } else if (auto text = server_.texts.find(member); text != server_.texts.end()) {
             result->vt = VT_BSTR;
             result->bstrVal = SysAllocString(Wide(text->second).c_str());
         } else {
@@ -156,12 +161,28 @@ platform::Dispatch Application(Server& server, const std::string& name) {
     return application;
 }
 
+// The user's decimal separator made a comma while it lives, as on a Polish desktop.
+class DecimalComma {
+public:
+    DecimalComma() {
+        GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, saved_, 8);
+        SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, L",");
+    }
+    ~DecimalComma() { SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, saved_); }
+
+private:
+    wchar_t saved_[8] = L".";
+};
+
 TEST(ComWorkbook, ExcelIsShownAndItsCellsReadAndWrittenAsAServerSeesThem) {
+    DecimalComma polishDesktop;
     Server excel;
-    excel.texts["Text"] = "Zażółć 4,27";
+    excel.numbers["Value"] = 4.3434;
+    excel.texts["Value"] = "Zażółć";
     {
         auto book = platform::OpenExcelWorkbook(Application(excel, "Application"), "C:\\Dane\\Mo\xbf" "e.xls");
-        EXPECT_EQ(book->cellText(2, 3), Utf8ToCp1250("Zażółć 4,27"));
+        EXPECT_EQ(book->cellText(2, 5), "4.3434");
+        EXPECT_EQ(book->cellText(2, 3), Utf8ToCp1250("Zażółć"));
         book->setCellNumber(2, 8, 4.3434);
         book->setCellText(3, 8, Utf8ToCp1250("źle"));
         book->finish();
@@ -172,8 +193,10 @@ TEST(ComWorkbook, ExcelIsShownAndItsCellsReadAndWrittenAsAServerSeesThem) {
         "Application.Workbooks()",
         "Workbooks.Open(\"C:\\Dane\\Może.xls\")",
         "Open.ActiveSheet()",
+        "ActiveSheet.Cells(I4 2, I4 5)",
+        "Cells.Value()",
         "ActiveSheet.Cells(I4 2, I4 3)",
-        "Cells.Text()",
+        "Cells.Value()",
         "ActiveSheet.Cells(I4 2, I4 8)",
         "Cells.Value = R8 4.3434",
         "ActiveSheet.Cells(I4 3, I4 8)",

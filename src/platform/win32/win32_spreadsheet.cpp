@@ -36,7 +36,7 @@ IDispatch* Obtain(const wchar_t* progId, bool running) {
     return object;
 }
 
-// Excel's workbook, on its active sheet, as the user saved it.
+// Excel's workbook, on its active sheet.
 class ExcelWorkbook final : public Workbook {
 public:
     ExcelWorkbook(const Dispatch& excel, const std::string& path) {
@@ -45,7 +45,10 @@ public:
         excel.put("ScreenUpdating", true);
         sheet_ = excel.object("Workbooks").object("Open", {path}).object("ActiveSheet");
     }
-    std::string cellText(int row, int column) override { return cell(row, column).call("Text").text(); }
+    // The value rather than Text: Text is "####" for a number wider than its
+    // column and keeps only the digits its format shows. Numbers come with a
+    // point, whatever the desktop's separator.
+    std::string cellText(int row, int column) override { return cell(row, column).call("Value").text(); }
     void setCellNumber(int row, int column, double value) override { cell(row, column).put("Value", value); }
     void setCellText(int row, int column, const std::string& text) override {
         cell(row, column).put("Value", text);
