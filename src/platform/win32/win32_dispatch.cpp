@@ -41,8 +41,12 @@ std::string Explain(EXCEPINFO& info) {
     if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
     const std::string source = Narrow(info.bstrSource);
     std::string text = Narrow(info.bstrDescription);
-    const HRESULT code = info.scode ? info.scode : static_cast<HRESULT>(info.wCode);
-    if (text.empty()) text = code ? Explain(code) : std::string("an error without a description");
+    if (text.empty()) {
+        // wCode is the program's own error number, scode a system code.
+        text = info.scode ? Explain(info.scode)
+               : info.wCode ? "error " + std::to_string(info.wCode)
+                            : std::string("an error without a description");
+    }
     SysFreeString(info.bstrSource);
     SysFreeString(info.bstrDescription);
     SysFreeString(info.bstrHelpFile);
