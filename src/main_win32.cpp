@@ -8,6 +8,7 @@
 #include "platform/win32/win32_main_view.h"
 #include "platform/win32/win32_printer.h"
 #include "platform/win32/win32_services.h"
+#include "platform/win32/win32_spreadsheet.h"
 
 #include <iostream>
 #include <string>
@@ -25,7 +26,7 @@ int main() {
         std::cerr << "vel: the window cannot be created (no desktop): nothing to run on" << std::endl;
         return 1;
     }
-    platform::NoSpreadsheet spreadsheet;
+    platform::ComSpreadsheet spreadsheet;
     Services services{printer, clipboard, shell, clock, events, view, spreadsheet};
 
     Program program(services, app::RealJobs());
