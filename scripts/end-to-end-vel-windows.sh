@@ -4,6 +4,8 @@
 #  - the window shows and its clock panel's pixels change between two ticks;
 #  - a report job dropped into the folder comes out of the built-in PDF
 #    printer with its Polish words in order;
+#  - a label job comes out of the built-in printer as a sticker whose barcode
+#    reads back (zbarimg);
 #  - a second vel.exe on the same folder closes itself, the first goes on;
 #  - the window follows a drag; keys in the page printer list reach the logic;
 #  - "Koniec" in the tray icon's menu ends the program and removes the lock file;
@@ -12,7 +14,7 @@
 # Skipped with a reason when Wine, Xvfb or the X tools are missing.
 set -euo pipefail
 check="end to end (vel.exe)"
-needed="xwininfo xwd xdotool convert pdftotext"
+needed="xwininfo xwd xdotool convert pdftotext pdftoppm zbarimg"
 source "$(dirname "$0")/vel-windows-lib.sh"
 . "$root/scripts/pdf-words.sh"
 
@@ -39,6 +41,29 @@ wait_for 60 printed || fail "the report job gave no PDF"
 pdf=$(ls "$work/folder/pdf/"*.PDF | head -1)
 pdf_words_in_order "$pdf" "$work/out.txt" || fail "the printed PDF lacks the report's words (above)"
 echo "end to end (vel.exe): print OK ($(pdfinfo "$pdf" | awk '/^Pages:/ {print $2}') pages, Polish words in order)"
+
+# A label job: no printer is named like a label printer, so the user opens the
+# lower row with the arrow button and picks the built-in printer in the label
+# printer list (104, 65 in the window) first. Then
+# a 70 x 40 mm sticker 5 mm from the top left of the page. The
+# page is rasterised as a label printer's head prints it (300 dpi, no
+# anti-aliasing) inside the label's outline, and the barcode must read back.
+xdotool mousemove $((1024 - 290 + 9)) 9 click 1
+sleep 0.5
+xdotool mousemove $((1024 - 290 + 104 + 90)) $((65 + 11)) click 1
+sleep 0.5
+xdotool key Down Return
+sleep 0.5
+printf '0 5 0 135 0 5 0 0 2 2 0 1 0 12 10 10 45;Etykiety\r\nvel-42\t12.99 PLN\tTowar testowy\t\t1\r\n' \
+    >"$work/folder/label.tmp"
+mv "$work/folder/label.tmp" "$work/folder/!!-LAB.TXT"
+labelled() { [ -f "$work/folder/pdf/Etykiety.pdf" ] && [ ! -e "$work/folder/!!-LAB.TXT" ]; }
+wait_for 60 labelled || fail "the label job gave no PDF: $(ls "$work/folder/pdf")"
+pdftoppm -r 300 -gray -aa no -aaVector no -x 65 -y 65 -W 815 -H 460 -singlefile \
+    "$work/folder/pdf/Etykiety.pdf" "$work/label"
+read_back=$(zbarimg -q --raw "$work/label.pgm" || true)
+[ "$read_back" = "VEL-42" ] || fail "the sticker's barcode reads \"$read_back\", not \"VEL-42\""
+echo "end to end (vel.exe): label OK (the barcode reads VEL-42)"
 
 # A second instance on the same folder finds it locked and ends after its first tick.
 if ! (cd "$work/folder" && timeout 60 "$wine" "$exe" </dev/null >"$work/second.log" 2>&1); then

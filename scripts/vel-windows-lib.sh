@@ -34,6 +34,7 @@ trap cleanup EXIT
 fail() {
     echo "$check: $*"
     for f in "$work/vel.log" "$work/folder/Vel.err"; do [ -f "$f" ] && { echo "--- $f"; cat "$f"; }; done
+    ls -l "$work/folder" "$work/folder/pdf" 2>/dev/null || true
     exit 1
 }
 # Waits up to $1 seconds for the command after it to succeed.

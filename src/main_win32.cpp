@@ -11,6 +11,7 @@
 #include "platform/win32/win32_main_view.h"
 #include "platform/win32/win32_printer.h"
 #include "platform/win32/win32_services.h"
+#include "platform/win32/win32_spreadsheet.h"
 #include "rates/charts.h"
 
 #include <functional>
@@ -31,7 +32,7 @@ int main() {
         std::cerr << "vel: the window cannot be created (no desktop): nothing to run on" << std::endl;
         return 1;
     }
-    platform::NoSpreadsheet spreadsheet;
+    platform::ComSpreadsheet spreadsheet;
     Services services{printer, clipboard, shell, clock, events, view, spreadsheet};
 
     // The forms in their order: main window, charts window, KSeF window. Their
