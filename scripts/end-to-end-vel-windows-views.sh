@@ -10,7 +10,10 @@
 #    saves downloads, gives the rate file and opens the charts window under
 #    the main window, its right edge kept, grown leftwards, with the year's
 #    bars of the saved currencies drawn; a click in a list redraws that slot,
-#    Escape closes the window and writes the choice.
+#    Escape closes the window and writes the choice;
+#  - with the warehouse workbook beside it and neither Excel nor LibreOffice
+#    in this Windows, the next download still gives the rate file, the
+#    workbook is left alone and the charts window's caption says why.
 # Skipped with a reason when Wine, Xvfb or the X tools are missing.
 set -euo pipefail
 check="end to end (vel.exe views)"
@@ -123,3 +126,16 @@ xdotool key Escape
 wait_for 5 unmapped "$charts" || fail "Escape did not close the charts window"
 [ "$(sed -n 2p "$work/folder/Wal.{-}" | tr -d '\r')" = "EUR euro" ] || fail "closing did not write the choice"
 echo "$check: charts OK (under the main window, ${cw}x$ch, $rows rows of bars, list click, Escape writes the choice)"
+
+# --- No spreadsheet program: the next download with "Magazyn.xls" beside.
+printf 'stays as it is\r\n' >"$work/folder/Magazyn.xls"
+rm "$work/folder/Kurs$year"
+xdotool mousemove $((1024 - 290 + 120 + 16)) $((20 + 9)) click 1
+wait_for 10 test -e "$work/folder/Temp.{-}" || fail "the second click on NBP started no download"
+cp "$work/archive.csv" "$downloads/archive.part"
+mv "$downloads/archive.part" "$downloads/archiwum_tab_a_$year.csv"
+no_excel=$'Nie ma \xc5\xbcadnego Excela w systemie"'
+wait_for 30 mapped "$no_excel" || fail "the charts window does not say there is no spreadsheet: $(top_window "$charts")"
+[ -s "$work/folder/Kurs$year" ] || fail "no rate file Kurs$year without a spreadsheet program"
+[ "$(cat "$work/folder/Magazyn.xls")" = $'stays as it is\r' ] || fail "the workbook was changed"
+echo "$check: no spreadsheet program OK (rate file written, workbook untouched, the caption says so)"
