@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # vel.exe under Wine beside the Linux `vel`, both on one private X server
-# (Xvfb, started here and stopped by its process id), each in its own empty
-# work folder:
+# (Xvfb, started and stopped by scripts/vel-windows-lib.sh), each in its own
+# empty work folder:
 #  1. idle: CPU (user + system) and resident memory of each program over
 #     IDLE_SECONDS seconds (default 60) of ticks; for Wine also its own processes
 #     (the wine server and the desktop process that holds the tray icon);
@@ -17,35 +17,16 @@ pages=${PAGES:-2000}
 cmake -S "$top" -B "$top/build" -G Ninja >/dev/null
 cmake --build "$top/build" -j2 --target vel pcl_bench >/dev/null
 bash "$top/scripts/build-windows.sh" >/dev/null
-source "$top/scripts/wine-env.sh"
-work=$(mktemp -d)
-xvfb_pid="" linux_pid="" windows_pid=""
-cleanup() {
-    for p in $linux_pid $windows_pid; do kill "$p" 2>/dev/null || true; done
-    "$wineserver" -k >/dev/null 2>&1 || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.2; done
-export DISPLAY=":$(head -1 "$work/display")"
-# The desktop process takes the display the server's first program has.
-"$wineserver" -k >/dev/null 2>&1 || true
-mkdir -p "$work/linux" "$work/windows"
+check="vel.exe benchmark" needed="bc"
+linux_pid=""
+cleanup_more() { [ -n "$linux_pid" ] && kill "$linux_pid" 2>/dev/null; }
+source "$top/scripts/vel-windows-lib.sh"
+mkdir "$work/linux"
 (cd "$work/linux" && exec "$top/build/src/vel") </dev/null >"$work/linux.log" 2>&1 &
 linux_pid=$!
-(cd "$work/windows" && exec "$wine" "$top/build-windows/src/vel.exe") </dev/null >"$work/windows.log" 2>&1 &
-windows_pid=$!
-for _ in $(seq 300); do
-    [ -e "$work/linux/Wrk.{-}" ] && [ -e "$work/windows/Wrk.{-}" ] && break
-    sleep 0.2
-done
-for b in linux windows; do
-    [ -e "$work/$b/Wrk.{-}" ] || { echo "$b: the program did not start:"; cat "$work/$b.log"; exit 1; }
-done
+start_vel
+windows_pid=$vel_pid
+wait_for 30 test -e "$work/linux/Wrk.{-}" || { echo "vel did not start:"; cat "$work/linux.log"; exit 1; }
 sleep 3  # past start-up and the first ticks
 
 # utime + stime of the given processes, in clock ticks.
@@ -72,10 +53,12 @@ awk -v c=$((s1 - s0)) -v hz="$hz" -v s="$seconds" \
 "$top/build/bench/pcl_bench" --write-job "$work/job.pcl" "$pages"
 echo "a report of $pages pages to the built-in PDF printer:"
 for b in linux windows; do
-    cp "$work/job.pcl" "$work/$b/job.tmp"
+    dir=$work/$b
+    [ $b = windows ] && dir=$work/folder
+    cp "$work/job.pcl" "$dir/job.tmp"
     start=$(date +%s.%N)
-    mv "$work/$b/job.tmp" "$work/$b/##-ABC.PCL"
-    while [ -e "$work/$b/##-ABC.PCL" ] || ! compgen -G "$work/$b/pdf/*.[Pp][Dd][Ff]" >/dev/null; do
+    mv "$dir/job.tmp" "$dir/##-ABC.PCL"
+    while [ -e "$dir/##-ABC.PCL" ] || ! compgen -G "$dir/pdf/*.[Pp][Dd][Ff]" >/dev/null; do
         sleep 0.05
     done
     end=$(date +%s.%N)
