@@ -11,57 +11,41 @@
 #  - while the queue refuses jobs vel-job.exe says so, and a job dropped for
 #    vel.exe stays in the folder and prints once when the queue takes jobs
 #    again.
+# The X server, work folder and vel.exe come from scripts/vel-windows-lib.sh.
 # Skipped with a reason when Wine, Xvfb, cupsd or cups-pdf is missing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
-exe="$root/build-windows/src/vel.exe"
 ppd=lsb/usr/cups-pdf/CUPS-PDF_opt.ppd
-skip() {
-    echo "end to end (spooler): SKIPPED: $*"
+check="end to end (spooler)"
+needed="/usr/sbin/cupsd lpadmin lpstat cupsreject cupsaccept pdftotext pdfinfo"
+if [ ! -x /usr/lib/cups/backend/cups-pdf ] || [ ! -f /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd ]; then
+    echo "$check: SKIPPED: cups-pdf is not installed (package printer-driver-cups-pdf)"
     exit 0
-}
-for tool in "$wine" Xvfb /usr/sbin/cupsd lpadmin lpstat pdftotext pdfinfo; do
-    command -v "$tool" >/dev/null || skip "$tool is not installed"
-done
-[ -x /usr/lib/cups/backend/cups-pdf ] && [ -f /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd ] ||
-    skip "cups-pdf is not installed (package printer-driver-cups-pdf)"
-. "$root/scripts/pdf-words.sh"
-. "$root/scripts/vel-windows-lib.sh"
-
+fi
+# A prefix of its own: Wine learns the CUPS printers when the prefix's server
+# starts, and the other checks' prefix must keep only the built-in printer.
 export WINEPREFIX="$root/build-windows/wineprefix-spooler"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset TZ DISPLAY WAYLAND_DISPLAY
+unset TZ WAYLAND_DISPLAY
 
 # cups-pdf writes into the folder its configuration names, for the user.
 out=$(sed -n 's/^Out[[:space:]]\+//p' /etc/cups/cups-pdf.conf 2>/dev/null | tail -1)
 out=${out:-/var/spool/cups-pdf/\$\{USER\}}
 out=${out//\$\{HOME\}/$HOME} out=${out//\$\{USER\}/$(id -un)}
 
-work=$(mktemp -d)
-cups=$work/cups
-xvfb_pid="" vel_pid="" cupsd_pid=""
-cleanup() {
-    [ -n "$vel_pid" ] && kill "$vel_pid" 2>/dev/null || true
-    "$wineserver" -k >/dev/null 2>&1 || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+cupsd_pid=""
+cleanup_more() {
     if [ -n "$cupsd_pid" ]; then
         kill "$cupsd_pid" 2>/dev/null || true
         wait "$cupsd_pid" 2>/dev/null || true
     fi
     # The documents cups-pdf wrote for this run.
     [ -f "$work/printed" ] && xargs -r -d '\n' rm -f <"$work/printed"
-    rm -rf "$work"
+    return 0
 }
-trap cleanup EXIT
-fail() {
-    echo "end to end (spooler): $*"
-    for f in "$work/vel.log" "$work/folder/Vel.err" "$cups/log/error_log"; do
-        [ -f "$f" ] && { echo "--- $f"; tail -20 "$f"; }
-    done
-    exit 1
-}
+. "$root/scripts/pdf-words.sh"
+. "$root/scripts/vel-windows-lib.sh"
+cups=$work/cups
 
 # The private cupsd: everything of it under $cups, its socket there too.
 mkdir -p "$cups"/{spool,cache,state,log,ppd,tmp}
@@ -102,19 +86,7 @@ queue=VelSpool
 lpadmin -p "$queue" -v cups-pdf:/ -E -m "$ppd" 2>/dev/null || fail "lpadmin cannot add the cups-pdf queue"
 lpadmin -d "$queue" || fail "lpadmin cannot make the queue the default"
 
-start_xvfb "$work" || fail "Xvfb did not start"
-# A server of this prefix from before would keep the printers it knew.
-"$wineserver" -k >/dev/null 2>&1 || true
-mkdir -p "$WINEPREFIX"
-"$wine" wineboot --init </dev/null >/dev/null 2>&1
-
-mkdir "$work/folder"
-(cd "$work/folder" && exec "$wine" "$exe" </dev/null >"$work/vel.log" 2>&1) &
-vel_pid=$!
-vel_ended() { ! kill -0 "$vel_pid" 2>/dev/null; }
-locked_or_ended() { [ -f "$work/folder/Wrk.{-}" ] || vel_ended; }
-wait_for 60 locked_or_ended && ! vel_ended || fail "vel.exe did not start, or took no lock file"
-
+start_vel
 completed() { lpstat -W completed -o "$queue" 2>/dev/null | wc -l; }
 # drop JOB-FILE: hands a job to vel.exe whole, under its job name.
 drop() {

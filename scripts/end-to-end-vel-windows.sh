@@ -4,58 +4,22 @@
 #  - the window shows and its clock panel's pixels change between two ticks;
 #  - a report job dropped into the folder comes out of the built-in PDF
 #    printer with its Polish words in order;
+#  - a label job comes out of the built-in printer as a sticker whose barcode
+#    reads back (zbarimg);
 #  - a second vel.exe on the same folder closes itself, the first goes on;
 #  - the window follows a drag; keys in the page printer list reach the logic;
 #  - "Koniec" in the tray icon's menu ends the program and removes the lock file;
 #  - started with "X" it shows no window until "Pokaz"; a click on the clock
 #    ends it, the lock file removed.
 # Skipped with a reason when Wine, Xvfb or the X tools are missing.
-# Expects the prefix and server of scripts/test-windows.sh.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
-exe="$root/build-windows/src/vel.exe"
-for tool in "$wine" Xvfb xwininfo xwd xdotool convert pdftotext; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "end to end (vel.exe): SKIPPED: $tool is not installed"
-        exit 0
-    fi
-done
+check="end to end (vel.exe)"
+needed="xwininfo xwd xdotool convert pdftotext pdftoppm zbarimg"
+source "$(dirname "$0")/vel-windows-lib.sh"
 . "$root/scripts/pdf-words.sh"
-. "$root/scripts/vel-windows-lib.sh"
-work=$(mktemp -d)
-xvfb_pid="" vel_pid=""
-cleanup() {
-    [ -n "$vel_pid" ] && kill "$vel_pid" 2>/dev/null || true
-    # Wine's desktop process of this display goes with the display.
-    "$wineserver" -k >/dev/null 2>&1 || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "end to end (vel.exe): $*"
-    for f in "$work/vel.log" "$work/Vel.err"; do [ -f "$f" ] && { echo "--- $f"; cat "$f"; }; done
-    exit 1
-}
-start_xvfb "$work" || fail "Xvfb did not start"
-# Wine's desktop process takes the display it is started with: a server of
-# the prefix started without one (the core's tests) goes first.
-"$wineserver" -k >/dev/null 2>&1 || true
 
-mkdir "$work/folder"
-(cd "$work/folder" && exec "$wine" "$exe" </dev/null >"$work/vel.log" 2>&1) &
-vel_pid=$!
-# The window of vel.exe, as "+left+top" of its caption line in the tree.
-window_line() { xwininfo -root -tree | grep '"Vel\.8\.61 .*("vel\.exe"' | head -1; }
-vel_ended() { ! kill -0 "$vel_pid" 2>/dev/null; }
-locked_or_ended() { [ -f "$work/folder/Wrk.{-}" ] || vel_ended; }
-wait_for 60 locked_or_ended && ! vel_ended || fail "vel.exe did not start, or took no lock file"
-has_window() { window_line | grep -q .; }
+start_vel
 wait_for 30 has_window || fail "no window"
-# The first tick moves the window to the screen's right edge, at the top.
-at_top_right() { window_line | grep -q "+$((1024 - 290))+0 "; }
 wait_for 10 at_top_right ||
     fail "the window is not at the top right: $(window_line)"
 
@@ -77,6 +41,29 @@ wait_for 60 printed || fail "the report job gave no PDF"
 pdf=$(ls "$work/folder/pdf/"*.PDF | head -1)
 pdf_words_in_order "$pdf" "$work/out.txt" || fail "the printed PDF lacks the report's words (above)"
 echo "end to end (vel.exe): print OK ($(pdfinfo "$pdf" | awk '/^Pages:/ {print $2}') pages, Polish words in order)"
+
+# A label job: no printer is named like a label printer, so the user opens the
+# lower row with the arrow button and picks the built-in printer in the label
+# printer list (104, 65 in the window) first. Then
+# a 70 x 40 mm sticker 5 mm from the top left of the page. The
+# page is rasterised as a label printer's head prints it (300 dpi, no
+# anti-aliasing) inside the label's outline, and the barcode must read back.
+xdotool mousemove $((1024 - 290 + 9)) 9 click 1
+sleep 0.5
+xdotool mousemove $((1024 - 290 + 104 + 90)) $((65 + 11)) click 1
+sleep 0.5
+xdotool key Down Return
+sleep 0.5
+printf '0 5 0 135 0 5 0 0 2 2 0 1 0 12 10 10 45;Etykiety\r\nvel-42\t12.99 PLN\tTowar testowy\t\t1\r\n' \
+    >"$work/folder/label.tmp"
+mv "$work/folder/label.tmp" "$work/folder/!!-LAB.TXT"
+labelled() { [ -f "$work/folder/pdf/Etykiety.pdf" ] && [ ! -e "$work/folder/!!-LAB.TXT" ]; }
+wait_for 60 labelled || fail "the label job gave no PDF: $(ls "$work/folder/pdf")"
+pdftoppm -r 300 -gray -aa no -aaVector no -x 65 -y 65 -W 815 -H 460 -singlefile \
+    "$work/folder/pdf/Etykiety.pdf" "$work/label"
+read_back=$(zbarimg -q --raw "$work/label.pgm" || true)
+[ "$read_back" = "VEL-42" ] || fail "the sticker's barcode reads \"$read_back\", not \"VEL-42\""
+echo "end to end (vel.exe): label OK (the barcode reads VEL-42)"
 
 # A second instance on the same folder finds it locked and ends after its first tick.
 if ! (cd "$work/folder" && timeout 60 "$wine" "$exe" </dev/null >"$work/second.log" 2>&1); then
@@ -102,7 +89,6 @@ echo "end to end (vel.exe): dragging and keys in the printer list OK"
 
 # The tray icon's menu: it opens where the mouse is, with four items of equal
 # height inside a 2-pixel frame: "Parkuj", "Koniec", "Pokaz", "Ukryj".
-viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 menu_line() {
     local line
     while read -r line; do
@@ -130,9 +116,7 @@ echo "end to end (vel.exe): tray menu \"Koniec\" OK (program ended, lock file re
 
 # Start mode "X": no window, the tray icon only; "Pokaz" shows the window at
 # the top right, and a click on the clock ends the program.
-(cd "$work/folder" && exec "$wine" "$exe" X </dev/null >"$work/vel.log" 2>&1) &
-vel_pid=$!
-wait_for 60 locked_or_ended && ! vel_ended || fail "vel.exe X did not start, or took no lock file"
+start_vel X
 shown() {
     local id
     id=$(window_line | awk '{print $1}')

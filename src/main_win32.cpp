@@ -4,12 +4,19 @@
 #include "app/web_addresses.h"
 #include "app/wiring.h"
 #include "common/program.h"
+#include "ksef/ksef.h"
 #include "platform/services.h"
+#include "platform/win32/win32_chart_window.h"
+#include "platform/win32/win32_ksef_window.h"
 #include "platform/win32/win32_main_view.h"
 #include "platform/win32/win32_printer.h"
 #include "platform/win32/win32_services.h"
+#include "platform/win32/win32_spreadsheet.h"
+#include "rates/charts.h"
 
+#include <functional>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,11 +32,30 @@ int main() {
         std::cerr << "vel: the window cannot be created (no desktop): nothing to run on" << std::endl;
         return 1;
     }
-    platform::NoSpreadsheet spreadsheet;
+    platform::ComSpreadsheet spreadsheet;
     Services services{printer, clipboard, shell, clock, events, view, spreadsheet};
 
+    // The forms in their order: main window, charts window, KSeF window. Their
+    // handlers run at the main window's error boundary, once it exists.
+    app::MainWindow* guardOwner = nullptr;
+    const platform::HandlerGuard guard = [&guardOwner](const std::function<void()>& handler) {
+        if (guardOwner) {
+            guardOwner->Guard(handler);
+        } else {
+            platform::CallGuarded({}, handler);
+        }
+    };
+    platform::Win32ChartWindow charts(
+        [&view] { return rates::WindowRect{view.left(), view.top(), view.width(), view.height()}; }, guard);
+    if (charts.created()) services.chartView = &charts;
+    const std::unique_ptr<ksef::KsefView> ksefWindow = platform::MakeWin32KsefWindow(guard);
+    services.ksefView = ksefWindow.get();
+
     Program program(services, app::RealJobs());
+    rates::AttachChartWindow(program);
+    ksef::ConnectKsefWindow(program);
     app::MainWindow window(program, view);
+    guardOwner = &window;
     view.setWindow(&window);
     view.setMakerHint(app::kMakerPanelHint);
 

@@ -7,6 +7,7 @@
 #include "platform/services.h"
 #include "platform/win32/win32_printer.h"
 #include "platform/win32/win32_services.h"
+#include "platform/win32/win32_spreadsheet.h"
 
 #include <iostream>
 #include <string>
@@ -20,7 +21,7 @@ int main() {
     platform::Win32Clock clock;
     platform::Win32EventPump events;
     platform::StreamStatusLine status(std::cerr);
-    platform::NoSpreadsheet spreadsheet;
+    platform::ComSpreadsheet spreadsheet;
     Services services{printer, clipboard, shell, clock, events, status, spreadsheet};
     Program program(services, app::RealJobs());
 

@@ -154,23 +154,20 @@ bool TryWriteFile(std::string_view name, std::string_view bytes) {
     // Written beside under the temporary name and renamed only when every
     // byte is out: a full disk leaves the earlier file as it was, never half
     // of the new one.
-    const fs::path temp = NativePath(std::string(name) + kWritingSuffix);
-    std::error_code ec;
+    const std::string temp = std::string(name) + kWritingSuffix;
     {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        std::ofstream out(NativePath(temp), std::ios::binary | std::ios::trunc);
         if (!out) return false;
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         out.flush();
         out.close();
         if (out.fail()) {
-            fs::remove(temp, ec);
+            DeleteFileQuietly(temp);
             return false;
         }
     }
-    fs::rename(temp, NativePath(name), ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
+    if (!MoveOverQuietly(temp, name)) {
+        DeleteFileQuietly(temp);
         return false;
     }
     return true;
@@ -179,6 +176,12 @@ bool TryWriteFile(std::string_view name, std::string_view bytes) {
 bool DeleteFileQuietly(std::string_view name) {
     std::error_code ec;
     return fs::remove(NativePath(name), ec) && !ec;
+}
+
+bool MoveOverQuietly(std::string_view from, std::string_view to) {
+    std::error_code ec;
+    fs::rename(NativePath(from), NativePath(to), ec);
+    return !ec;
 }
 
 bool RenameFileQuietly(std::string_view from, std::string_view to) {
@@ -227,27 +230,31 @@ std::string BackupName(std::string_view target) {
 }
 
 void ReplaceFile(std::string_view source, std::string_view target) {
+    const std::string temp = std::string(target) + kWritingSuffix;
+    {
+        std::ifstream in(NativePath(source), std::ios::binary);
+        if (!in) throw IoError(std::string(source), "cannot open");
+        std::ofstream out(NativePath(temp), std::ios::binary | std::ios::trunc);
+        if (!out) throw IoError(std::string(target), "cannot create");
+        char block[1000];
+        while (in.read(block, sizeof block), in.gcount() > 0) {
+            if (!out.write(block, in.gcount())) break;
+        }
+        const bool readFailed = in.bad();
+        out.close();
+        if (readFailed || out.fail()) {
+            DeleteFileQuietly(temp);
+            throw IoError(std::string(readFailed ? source : target), readFailed ? "cannot read" : "cannot write");
+        }
+    }
     const std::string backup = BackupName(target);
     DeleteFileQuietly(backup);
-    {
-        std::error_code ec;
-        fs::rename(NativePath(target), NativePath(backup), ec);  // a missing target is no error
+    RenameFileQuietly(target, backup);  // a missing target is no error
+    if (!MoveOverQuietly(temp, target)) {
+        RenameFileQuietly(backup, target);
+        DeleteFileQuietly(temp);
+        throw IoError(std::string(target), "cannot replace");
     }
-    std::ofstream out(NativePath(target), std::ios::binary | std::ios::trunc);
-    if (!out) return;
-    std::ifstream in(NativePath(source), std::ios::binary);
-    if (!in) return;
-    char block[1000];
-    while (true) {
-        in.read(block, sizeof block);
-        std::streamsize got = in.gcount();
-        if (got <= 0) break;
-        out.write(block, got);
-        if (!out) throw IoError(std::string(target), "cannot write");
-    }
-    if (in.bad()) throw IoError(std::string(source), "cannot read");
-    out.close();
-    if (out.fail()) throw IoError(std::string(target), "cannot write");
 }
 
 void MoveReplaceFile(std::string_view source, std::string_view target) {

@@ -74,6 +74,8 @@ std::optional<std::string> TryReadFile(std::string_view name);
 bool TryWriteFile(std::string_view name, std::string_view bytes);
 bool DeleteFileQuietly(std::string_view name);
 bool RenameFileQuietly(std::string_view from, std::string_view to);
+// Renames over an existing file (which goes); false when that fails.
+bool MoveOverQuietly(std::string_view from, std::string_view to);
 bool FileExists(std::string_view name);  // an ordinary file
 
 // Raising operations.
@@ -83,12 +85,15 @@ void AppendFile(std::string_view name, std::string_view bytes);
 void DeleteFile(std::string_view name);
 
 // Keeps a backup of the target (name with '~' before its last three
-// characters) and copies the source over it. A missing target is no error;
-// a source that cannot be opened leaves an empty target and the backup.
-// Raises when the copy itself fails.
+// characters) and copies the source over it. A missing target is no error.
+// The copy is made beside the target under a temporary name and takes the
+// target's name only when complete; when the source cannot be read or the
+// copy cannot be written or put in place, it raises and the target is as it
+// was.
 void ReplaceFile(std::string_view source, std::string_view target);
 std::string BackupName(std::string_view target);
-// ReplaceFile, then the source is deleted (a failure there is ignored).
+// ReplaceFile, then the source is deleted (a failure there is ignored). When
+// ReplaceFile raises, the source stays.
 void MoveReplaceFile(std::string_view source, std::string_view target);
 
 // The current directory, remembered and made current again around printer

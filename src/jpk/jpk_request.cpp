@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -175,6 +176,21 @@ void WriteJpkContent(JpkRun& run, std::ostream& output) {
     out.WriteTag(0, "/JPK");
 }
 
+// Repeats `attempt` until it succeeds, showing "Zajęty" and the output's
+// name between tries; after the bounded time "Nie utworzono" and false.
+bool RetryWhileBusy(Program& program, const std::string& output, const std::function<bool()>& attempt) {
+    const std::int64_t start = program.sys.clock.steadyMs();
+    while (!attempt()) {
+        ShowStatus(program, "Zaj\xeaty \"" + output + "\"");  // "Zajęty"
+        if (program.sys.clock.steadyMs() - start >= kBusyRetryLimitMs) {
+            ShowStatus(program, "Nie utworzono \"" + output + "\"");
+            return false;
+        }
+        program.sys.clock.sleepMs(kWaitMs);
+    }
+    return true;
+}
+
 }  // namespace
 
 bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingLetters) {
@@ -189,20 +205,20 @@ bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingL
     const std::string earlier = run.base + "_0.xml";
     if (FileExists(output) && RenameFileQuietly(output, earlier)) ShowStatus(program, earlier);
 
-    // A locked output is retried for a bounded time, then the command is given up.
+    // The file is written beside under a temporary name and takes the
+    // output's name only when complete: a sibling program never reads half of
+    // it, and a failed write leaves nothing in its place. A locked output
+    // (open in another program) is retried for a bounded time, then the
+    // command is given up.
+    const std::string temp = output + kWritingSuffix;
     std::vector<char> buffer(kCopyBlock);
     std::ofstream file;
     file.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    const std::int64_t start = program.sys.clock.steadyMs();
-    for (;;) {
-        file.open(NativePath(output), std::ios::binary | std::ios::trunc);
-        if (file) break;
-        ShowStatus(program, "Zaj\xeaty \"" + output + "\"");  // "Zajęty"
-        if (program.sys.clock.steadyMs() - start >= kBusyRetryLimitMs) {
-            ShowStatus(program, "Nie utworzono \"" + output + "\"");
-            return false;
-        }
-        program.sys.clock.sleepMs(kWaitMs);
+    if (!RetryWhileBusy(program, output, [&] {
+            file.open(NativePath(temp), std::ios::binary | std::ios::trunc);
+            return file.is_open();
+        })) {
+        return false;
     }
 
     const std::string rounding = run.Key("DGr");
@@ -215,10 +231,13 @@ bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingL
         file.close();
         if (file.fail()) throw IoError(output, "cannot write");
     } catch (const IoError&) {
-        // No half-written file in the output's place.
         file.close();
-        DeleteFileQuietly(output);
+        DeleteFileQuietly(temp);
         ShowStatus(program, "B\xb3\xb9" "d zapisu \"" + output + "\"");  // "Błąd zapisu"
+        return false;
+    }
+    if (!RetryWhileBusy(program, output, [&] { return MoveOverQuietly(temp, output); })) {
+        DeleteFileQuietly(temp);
         return false;
     }
 

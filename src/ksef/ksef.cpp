@@ -29,6 +29,13 @@ std::string KsefDisplayText(std::string_view number) {
     return text;
 }
 
+int KsefFontPixels(int innerWidth, const std::function<int(int pixels)>& textWidth) {
+    const int room = innerWidth - 4;
+    int size = kKsefFontPixels;
+    while (size > 8 && textWidth(size) > room) --size;
+    return size;
+}
+
 void CaptureKsefText(Program& program, const std::string& text) {
     KsefView* view = View(program);
     if (view) view->move(0, 0);

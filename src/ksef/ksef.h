@@ -3,6 +3,7 @@
 // is kept in "KSeF.txt" for a sibling program and shown, spaced for reading,
 // until the sibling program takes the file or the user clicks the window.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,13 @@ inline constexpr int kKsefDesignWidth = 290;
 inline constexpr int kKsefDesignHeight = 90;
 inline constexpr int kKsefShownWidth = 470;  // client area after a capture
 inline constexpr int kKsefShownHeight = 35;
+inline constexpr int kKsefFontPixels = 17;  // Comic Sans MS, bold
+
+// The pixel size of the panel's font for `text`: 17 when the text fits the
+// panel's inner width (a small margin kept), else the largest smaller size
+// down to 8 at which it fits, for a stand-in font wider than Comic Sans MS.
+// `textWidth` measures the text at a pixel size.
+int KsefFontPixels(int innerWidth, const std::function<int(int pixels)>& textWidth);
 
 // True for a text of the KSeF number shape: 35 characters, '-' 11th and 20th.
 bool HasKsefShape(const std::string& text);

@@ -36,6 +36,13 @@ struct WindowRect {
     int height = 0;
 };
 
+// A panel `Pan1`..`Pan8` reaches from its left edge to the window's right
+// edge (client width), at most 400 wide.
+inline int ChartPanelWidth(int clientWidth, int panelLeft) {
+    const int width = clientWidth - panelLeft;
+    return width < 0 ? 0 : width > kChartPanelMaxWidth ? kChartPanelMaxWidth : width;
+}
+
 struct LabelSize {
     int width = 0;
     int height = 0;

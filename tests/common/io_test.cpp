@@ -137,12 +137,17 @@ TEST(ReplaceFile, WithoutATargetMakesNoBackupAndStillCopies) {
     EXPECT_TRUE(FileExists("src"));
 }
 
-TEST(ReplaceFile, AMissingSourceLeavesAnEmptyTargetAndTheBackup) {
+TEST(ReplaceFile, AFailedCopyLeavesTheTargetAndKeepsTheSource) {
     ScopedTempDir dir;
     WriteAll("target.exe", "previous");
-    ReplaceFile("nosuch", "target.exe");
-    EXPECT_EQ(test::ReadAll("target.exe"), "");
-    EXPECT_EQ(test::ReadAll("target.~exe"), "previous");
+    EXPECT_THROW(ReplaceFile("nosuch", "target.exe"), IoError);
+    EXPECT_EQ(test::ReadAll("target.exe"), "previous");
+    EXPECT_FALSE(FileExists("target.~exe"));
+
+    // A target that cannot be written: the downloaded file is not deleted.
+    WriteAll("new.csv", "download");
+    EXPECT_THROW(MoveReplaceFile("new.csv", "no-such-folder/t.csv"), IoError);
+    EXPECT_EQ(test::ReadAll("new.csv"), "download");
 }
 
 TEST(RaisingOperations, ThrowIoErrorNamingTheFile) {

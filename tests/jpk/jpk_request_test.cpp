@@ -287,6 +287,7 @@ TEST(JpkRequest, LockedOutputIsGivenUpAfterABoundedTime) {
     EXPECT_GE(f.t.t.clock.sleptMs, kBusyRetryLimitMs);
     EXPECT_LT(f.t.t.clock.sleptMs, kBusyRetryLimitMs + 10000);
     EXPECT_EQ(ReadAll("JPK/JPK_VAT_2022-01_WQA-001_0.xml"), "earlier");
+    EXPECT_FALSE(fs::exists("JPK/JPK_VAT_2022-01_WQA-001.XML.~{-}"));  // the finished content is not left behind
     EXPECT_TRUE(f.t.t.shell.ran.empty());  // the request ends: no program reads results that are not there
     EXPECT_EQ(ReadAll("VAT7.tmp"), "old\r\n");
 }

@@ -105,6 +105,16 @@ TEST(KsefDisplayText, InsertsThirteenSpacesIntoTheGrowingText) {
     }
 }
 
+TEST(KsefFontPixels, FullSizeWhenItFitsElseTheLargestThatFitsDownTo8) {
+    // A font whose text is 25 pixels wide per pixel of size; the panel keeps
+    // a margin of 4 inside its inner width.
+    const auto width = [](int pixels) { return 25 * pixels; };
+    EXPECT_EQ(KsefFontPixels(25 * 17 + 4, width), 17);
+    EXPECT_EQ(KsefFontPixels(25 * 17 + 3, width), 16);
+    EXPECT_EQ(KsefFontPixels(25 * 12 + 4, width), 12);
+    EXPECT_EQ(KsefFontPixels(10, width), 8);  // nothing fits: the smallest
+}
+
 TEST_F(KsefFixture, CaptureWritesTheFileAndShowsTheSpacedNumber) {
     CaptureKsefNumber(program, kNumber);
 

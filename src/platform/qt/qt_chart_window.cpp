@@ -137,7 +137,7 @@ struct QtChartWindow::Impl {
     // Panels run from their left edge to the window's right edge, at most 400 wide.
     void layoutPanels() {
         for (Slot& s : parts) {
-            const int width = std::clamp(form.width() - s.panelLeft, 0, rates::kChartPanelMaxWidth);
+            const int width = rates::ChartPanelWidth(form.width(), s.panelLeft);
             s.panel->setGeometry(s.panelLeft, s.panelTop, width, s.panelHeight);
             const int frame = s.panel->frameWidth();
             s.inner->setGeometry(frame, frame, std::max(0, width - 2 * frame), std::max(0, s.panelHeight - 2 * frame));

@@ -23,8 +23,6 @@ QString FromCp1250(const std::string& text) { return QString::fromStdString(Cp12
 
 // The window on screen: borderless, its whole client area the panel `P`.
 class TNrKS final : public QWidget, public ksef::KsefView {
-    static constexpr int kPixelSize = 17;
-
 public:
     explicit TNrKS(ErrorReporter report) : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint), report_(std::move(report)) {
         setObjectName("NrKS");
@@ -33,7 +31,7 @@ public:
         // Comic Sans MS where it is installed; the font matcher picks the
         // nearest installed family otherwise.
         font.setFamilies({QStringLiteral("Comic Sans MS"), QStringLiteral("Comic Neue"), QStringLiteral("DejaVu Sans")});
-        font.setPixelSize(kPixelSize);
+        font.setPixelSize(ksef::kKsefFontPixels);
         font.setBold(true);
         setFont(font);
 
@@ -102,13 +100,12 @@ private:
     // wider stand-in font is made smaller until the number fits again.
     void fitFont() {
         QFont font = panel_->font();
-        const int room = width() - 2 * panel_->frameWidth() - 4;
-        int size = kPixelSize;
-        for (; size > 8; --size) {
-            font.setPixelSize(size);
-            if (QFontMetrics(font).horizontalAdvance(panel_->text()) <= room) break;
-        }
-        font.setPixelSize(size);
+        const QString text = panel_->text();
+        font.setPixelSize(ksef::KsefFontPixels(width() - 2 * panel_->frameWidth(), [&](int pixels) {
+            QFont measured = font;
+            measured.setPixelSize(pixels);
+            return QFontMetrics(measured).horizontalAdvance(text);
+        }));
         panel_->setFont(font);
     }
 

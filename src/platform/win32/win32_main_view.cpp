@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "platform/file_system.h"
+#include "platform/win32/win32_drawing.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -20,7 +21,6 @@ constexpr COLORREF kTopPanelColor = 0xC08000;
 constexpr COLORREF kListColor = 0x600000;
 constexpr COLORREF kSilver = 0xC0C0C0;
 constexpr COLORREF kWhite = 0xFFFFFF;
-constexpr COLORREF kGrey = 0x808080;
 
 constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTrayMessage = WM_APP + 1;
@@ -36,36 +36,9 @@ HFONT PixelFont(const wchar_t* face, int pixels, bool bold) {
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
 }
 
-enum class Bevel { None, Raised, Lowered };
-
 void Line(HDC dc, int x1, int y1, int x2, int y2) {
     MoveToEx(dc, x1, y1, nullptr);
     LineTo(dc, x2, y2);
-}
-
-// Inclusive rectangle edges, as the Qt shell draws them.
-void DrawBevel(HDC dc, RECT r, Bevel bevel) {
-    if (bevel == Bevel::None) return;
-    const COLORREF topLeft = bevel == Bevel::Raised ? kWhite : kGrey;
-    const COLORREF bottomRight = bevel == Bevel::Raised ? kGrey : kWhite;
-    const int right = r.right - 1, bottom = r.bottom - 1;
-    HPEN light = CreatePen(PS_SOLID, 1, topLeft);
-    HPEN dark = CreatePen(PS_SOLID, 1, bottomRight);
-    HGDIOBJ old = SelectObject(dc, light);
-    Line(dc, r.left, r.top, right + 1, r.top);
-    Line(dc, r.left, r.top, r.left, bottom + 1);
-    SelectObject(dc, dark);
-    Line(dc, r.left, bottom, right + 1, bottom);
-    Line(dc, right, r.top, right, bottom + 1);
-    SelectObject(dc, old);
-    DeleteObject(light);
-    DeleteObject(dark);
-}
-
-void Fill(HDC dc, const RECT& r, COLORREF color) {
-    HBRUSH brush = CreateSolidBrush(color);
-    FillRect(dc, &r, brush);
-    DeleteObject(brush);
 }
 
 // The arrow of the view mode panel `Dn`.
@@ -430,18 +403,8 @@ void RegisterClasses(HICON icon) {
     static bool registered = false;
     if (registered) return;
     registered = true;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32649));  // the hand, IDC_HAND
-    wc.hIcon = icon;
-    wc.lpfnWndProc = MainProc;
-    wc.lpszClassName = kMainClass;
-    RegisterClassExW(&wc);
-    wc.hIcon = nullptr;
-    wc.lpfnWndProc = PanelProc;
-    wc.lpszClassName = kPanelClass;
-    RegisterClassExW(&wc);
+    RegisterWindowClass(kMainClass, MainProc, kHandCursor, icon);
+    RegisterWindowClass(kPanelClass, PanelProc, kHandCursor);
 }
 
 }  // namespace

@@ -156,8 +156,4 @@ std::vector<std::string> CommandLineArguments() {
     return args;
 }
 
-std::unique_ptr<Workbook> NoSpreadsheet::open(const std::string& path) {
-    throw IoError(path, "no spreadsheet program on this system");
-}
-
 }  // namespace vel::platform

@@ -1,13 +1,12 @@
 #pragma once
 // The operating system's services on Win32 that need no window of their own:
 // the clock, the shell (programs, documents and addresses), the clipboard,
-// the message pump, and no spreadsheet program yet.
+// the message pump.
 
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/shell.h"
-#include "platform/spreadsheet.h"
 
 #include <string>
 #include <vector>
@@ -40,13 +39,6 @@ public:
 class Win32EventPump final : public EventPump {
 public:
     void processPending() override;
-};
-
-// The spreadsheet bridge is not there on Windows: charts go without it.
-class NoSpreadsheet final : public Spreadsheet {
-public:
-    bool available() override { return false; }
-    std::unique_ptr<Workbook> open(const std::string& path) override;
 };
 
 // The program's arguments as code page 1250 text (the narrow argv of the C
