@@ -94,11 +94,15 @@ void MainWindow::Guard(const std::function<void()>& handler) {
         // view writes it to stderr), and a line in the trace; the program
         // goes on.
         const std::string text = error.what();
-        view_.showError(text);
         try {
             AppendFile("Vel.err", " ! " + text + "\r\n");
         } catch (const IoError&) {
-            // The trace itself cannot be written: the error was shown already.
+            // The trace itself cannot be written: the box still shows the error.
+        }
+        if (!errorShown_) {
+            errorShown_ = true;
+            view_.showError(text);
+            errorShown_ = false;
         }
     }
 }

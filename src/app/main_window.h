@@ -74,6 +74,8 @@ public:
 
     // The boundary of every event handler: runs it, and an error that ends it
     // is reported as the framework's error box would, then the program goes on.
+    // The box lets messages run, so ticks go on under it; their errors go to
+    // the trace only, and no second box opens over the first.
     void Guard(const std::function<void()>& handler);
 
 private:
@@ -96,6 +98,7 @@ private:
     int dragX_ = 0;
     int dragY_ = 0;
     bool ended_ = false;
+    bool errorShown_ = false;  // an error box is open
 };
 
 }  // namespace vel::app

@@ -5,6 +5,7 @@
 #include "common/program.h"
 #include "platform/fake/fake_platform.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,10 @@ public:
     }
     void focusPageList() override {}
     void raiseCoverPanel() override { coverRaised = true; }
-    void showError(const std::string& t) override { errors.push_back(t); }
+    void showError(const std::string& t) override {
+        errors.push_back(t);
+        if (whileErrorShown) whileErrorShown();
+    }
     void addTrayIcon(const std::string& tip) override { trayTip = tip; }
     void removeTrayIcon() override { trayTip.clear(); }
     void popupMenuAtCursor() override { ++menus; }
@@ -59,6 +63,7 @@ public:
     int closes = 0;
     bool coverRaised = false;
     std::vector<std::string> errors;
+    std::function<void()> whileErrorShown;  // what runs under the open error box
     std::string trayTip;
     int menus = 0;
     struct List {

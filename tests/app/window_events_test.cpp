@@ -114,6 +114,24 @@ TEST(ErrorBoundary, ReportsTheErrorAndTheProgramGoesOn) {
     h.window.Guard([&] { h.window.SavePosition(); });
     ASSERT_EQ(h.view.errors.size(), 1u);
     EXPECT_NE(h.view.errors[0].find("Pos.{-}"), std::string::npos);
+
+    // A job failing on every tick, ticks running under the open box: one box,
+    // every failure in the trace; once the box is closed the next one shows.
+    const auto failingTick = [] { throw IoError("##-ABC.PCL", "the spooler refused the document"); };
+    int ticks = 0;
+    h.view.whileErrorShown = [&] {
+        while (++ticks < 3) h.window.Guard(failingTick);
+    };
+    h.window.Guard(failingTick);
+    EXPECT_EQ(h.view.errors.size(), 2u);
+    EXPECT_EQ(ticks, 3);
+    h.view.whileErrorShown = nullptr;
+    h.window.Guard(failingTick);
+    EXPECT_EQ(h.view.errors.size(), 3u);
+    const std::string trace = test::ReadAll("Vel.err");
+    std::size_t lines = 0;
+    for (std::size_t at = 0; (at = trace.find("spooler refused", at)) != std::string::npos; ++at) ++lines;
+    EXPECT_EQ(lines, 4u);
 }
 
 }  // namespace
