@@ -115,8 +115,9 @@ bar_rows() {
         -fill white -opaque '#800000' -colorspace gray -scale "1x$((768 - ct))!" -depth 16 txt:- |
         awk -F'[(,)]' 'NR > 1 && $3 * '"$cw"' / 65535 >= 200 {n++} END {print n + 0}'
 }
-rows=$(bar_rows)
-[ "$rows" -ge $(((768 - ct) / pitch * 50)) ] || fail "only $rows rows of bars for $(((768 - ct) / pitch)) slots on the screen"
+# The window shows before its charts are drawn: they may take a moment.
+bars_drawn() { rows=$(bar_rows) && [ "$rows" -ge $(((768 - ct) / pitch * 50)) ]; }
+wait_for 15 bars_drawn || fail "only $rows rows of bars for $(((768 - ct) / pitch)) slots on the screen"
 # A click on the first entry in view of the second slot's list: the euro,
 # just above the saved pound.
 h=$(((pitch - 4) / 6))
