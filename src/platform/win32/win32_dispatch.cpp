@@ -2,6 +2,7 @@
 
 #include "common/io.h"
 #include "platform/file_system.h"
+#include "platform/win32/win32_error_text.h"
 
 #include <oleauto.h>
 
@@ -23,16 +24,7 @@ std::string Hex(HRESULT hr) {
 
 // The system's words for a failure code, with the code itself.
 std::string Explain(HRESULT hr) {
-    wchar_t* buffer = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
-                                   nullptr);
-    std::string text = n > 0 ? Narrow(buffer) : std::string();
-    if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.' || text.back() == ' ')) {
-        text.pop_back();
-    }
+    const std::string text = SystemErrorWords(static_cast<DWORD>(hr));
     return text.empty() ? Hex(hr) : text + " (" + Hex(hr) + ")";
 }
 

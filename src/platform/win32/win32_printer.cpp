@@ -8,6 +8,7 @@
 #include "platform/pdf/pdf_file_name.h"
 #include "platform/pdf/pdf_writer.h"
 #include "platform/win32/win32_gdi_canvas.h"
+#include "platform/win32/win32_error_text.h"
 #include "platform/win32/win32_gdi_fonts.h"
 
 #include <windows.h>
@@ -34,7 +35,11 @@ std::string PdfFolder() {
     return "pdf";
 }
 
-std::string ErrorCode(DWORD code) { return " (error " + std::to_string(code) + ")"; }
+// ": the system's words (error N)", or " (error N)" when it has none.
+std::string ErrorCode(DWORD code) {
+    const std::string words = SystemErrorWords(code);
+    return (words.empty() ? "" : ": " + words) + " (error " + std::to_string(code) + ")";
+}
 
 // The printers the spooler knows, local ones and connections, in its order.
 std::vector<std::wstring> SpoolerPrinters() {
