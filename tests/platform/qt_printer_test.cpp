@@ -1,6 +1,7 @@
 // The Qt printer with its built-in PDF printer: real PDF files, read back
 // with poppler's tools; and the canvas's font metrics on the printer device.
 
+#include "platform/pdf/pdf_file_name.h"
 #include "platform/qt/qt_printer.h"
 
 #include "common/format.h"
@@ -236,9 +237,9 @@ TEST(QtPrinterFileName, RefusedCharactersAreReplaced) {
 
 TEST(QtPrinterFolder, EnvironmentChoosesTheFolder) {
     setenv("VEL_PDF_DIR", "/tmp/vel-pdf-here", 1);
-    EXPECT_EQ(QtPrinter::PdfFolder(), "/tmp/vel-pdf-here");
+    EXPECT_EQ(PdfFolder(), "/tmp/vel-pdf-here");
     unsetenv("VEL_PDF_DIR");
-    EXPECT_EQ(QtPrinter::PdfFolder(), (fs::current_path() / "pdf").string());
+    EXPECT_EQ(PdfFolder(), (fs::current_path() / "pdf").string());
 }
 
 // Courier New stands in as Liberation Mono, whose every glyph is 0.6 em wide

@@ -1,5 +1,9 @@
 #include "platform/pdf/pdf_file_name.h"
 
+#include "common/io.h"
+
+#include <cstdlib>
+#include <filesystem>
 #include <string_view>
 
 namespace vel::platform {
@@ -21,6 +25,12 @@ std::string PdfFileNameOf(const std::string& title) {
           (lower[3] | 0x20) == 'f'))
         name += ".pdf";
     return name;
+}
+
+std::string PdfFolder() {
+    if (const char* env = std::getenv("VEL_PDF_DIR"); env && *env) return env;
+    std::error_code ec;
+    return NameFromPath(std::filesystem::current_path(ec) / "pdf");
 }
 
 }  // namespace vel::platform

@@ -9,4 +9,8 @@ namespace vel::platform {
 // page 1250, and so is the name.
 std::string PdfFileNameOf(const std::string& title);
 
+// The folder the built-in PDF printer writes into: %VEL_PDF_DIR%, or "pdf"
+// in the current directory when that is unset or empty.
+std::string PdfFolder();
+
 }  // namespace vel::platform

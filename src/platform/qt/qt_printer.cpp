@@ -537,12 +537,6 @@ void QtPrinter::setPdfOutputFile(const std::string& path) { impl_->pdfOverride =
 
 Canvas& QtPrinter::canvas() { return impl_->canvas; }
 
-std::string QtPrinter::PdfFolder() {
-    const QByteArray env = qgetenv("VEL_PDF_DIR");
-    if (!env.isEmpty()) return env.toStdString();
-    return QDir::current().filePath("pdf").toStdString();
-}
-
 std::string QtPrinter::PdfFileName(const std::string& title) { return PdfFileNameOf(title); }
 
 void InstallFontSubstitutes() {

@@ -41,8 +41,6 @@ public:
 
     // Resolution of the current printer in dots per inch.
     int resolution();
-    // Folder of the built-in PDF printer's files.
-    static std::string PdfFolder();
     // The file name a document title gives: characters a file system refuses
     // become '_', with ".pdf" appended. `title` is code page 1250.
     static std::string PdfFileName(const std::string& title);

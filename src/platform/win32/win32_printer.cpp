@@ -30,11 +30,6 @@ constexpr int kA4HeightPx = 7016;
 constexpr double kA4WidthPt = 595;
 constexpr double kA4HeightPt = 842;
 
-std::string PdfFolder() {
-    if (const char* env = std::getenv("VEL_PDF_DIR"); env && *env) return env;
-    return "pdf";
-}
-
 // ": the system's words (error N)", or " (error N)" when it has none.
 std::string ErrorCode(DWORD code) {
     const std::string words = SystemErrorWords(code);
