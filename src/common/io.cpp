@@ -230,30 +230,13 @@ std::string BackupName(std::string_view target) {
 }
 
 void ReplaceFile(std::string_view source, std::string_view target) {
-    const std::string temp = std::string(target) + kWritingSuffix;
-    {
-        std::ifstream in(NativePath(source), std::ios::binary);
-        if (!in) throw IoError(std::string(source), "cannot open");
-        std::ofstream out(NativePath(temp), std::ios::binary | std::ios::trunc);
-        if (!out) throw IoError(std::string(target), "cannot create");
-        char block[1000];
-        while (in.read(block, sizeof block), in.gcount() > 0) {
-            if (!out.write(block, in.gcount())) break;
-        }
-        const bool readFailed = in.bad();
-        out.close();
-        if (readFailed || out.fail()) {
-            DeleteFileQuietly(temp);
-            throw IoError(std::string(readFailed ? source : target), readFailed ? "cannot read" : "cannot write");
-        }
-    }
+    const std::string bytes = ReadFile(source);  // raises before the target is touched
     const std::string backup = BackupName(target);
     DeleteFileQuietly(backup);
     RenameFileQuietly(target, backup);  // a missing target is no error
-    if (!MoveOverQuietly(temp, target)) {
+    if (!TryWriteFile(target, bytes)) {
         RenameFileQuietly(backup, target);
-        DeleteFileQuietly(temp);
-        throw IoError(std::string(target), "cannot replace");
+        throw IoError(std::string(target), "cannot write");
     }
 }
 
