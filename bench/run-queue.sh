@@ -28,8 +28,11 @@ mkdir -p "$work/pdf" "$work/stage"
 
 (cd "$work" && unset DISPLAY WAYLAND_DISPLAY && VEL_PDF_DIR="$work/pdf" exec "$top/build/src/vel") 2>"$work/stderr" &
 pid=$!
-for _ in $(seq 100); do [ -e "$work/Wrk.{-}" ] && break; sleep 0.1; done
-[ -e "$work/Wrk.{-}" ] || { echo "vel did not start:" >&2; cat "$work/stderr" >&2; exit 1; }
+# Started once the lock is held and the start's printer-list trace is done:
+# the start clears job files left before it.
+started() { [ -e "$work/Wrk.{-}" ] && grep -q 'koniec\.' "$work/Vel.err" 2>/dev/null; }
+for _ in $(seq 100); do started && break; sleep 0.1; done
+started || { echo "vel did not start:" >&2; cat "$work/stderr" >&2; exit 1; }
 
 # Each job names itself in the hidden title section of its first line, which
 # becomes its PDF's file name.

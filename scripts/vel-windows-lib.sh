@@ -59,13 +59,15 @@ export DISPLAY=":$(head -1 "$work/display")"
 mkdir "$work/folder"
 
 vel_ended() { ! kill -0 "$vel_pid" 2>/dev/null; }
-locked_or_ended() { [ -f "$work/folder/Wrk.{-}" ] || vel_ended; }
+# The lock is taken before the start clears an earlier run's job files, so
+# jobs are dropped only once the start's printer-list trace is complete.
+started_or_ended() { { [ -f "$work/folder/Wrk.{-}" ] && grep -q 'koniec\.' "$work/folder/Vel.err" 2>/dev/null; } || vel_ended; }
 # Starts vel.exe in the work folder with the given arguments; it holds the
 # folder's lock file once it runs.
 start_vel() {
     (cd "$work/folder" && exec "$wine" "$exe" "$@" </dev/null >"$work/vel.log" 2>&1) &
     vel_pid=$!
-    wait_for 60 locked_or_ended && ! vel_ended || fail "vel.exe${*:+ $*} did not start, or took no lock file"
+    wait_for 60 started_or_ended && ! vel_ended || fail "vel.exe${*:+ $*} did not start, or took no lock file"
 }
 # The main window of vel.exe, as "+left+top" of its caption line in the tree.
 window_line() { xwininfo -root -tree | grep '"Vel\.8\.61 .*("vel\.exe"' | head -1; }

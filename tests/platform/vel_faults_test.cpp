@@ -61,7 +61,7 @@ protected:
         fs::permissions(pdfDir, fs::perms::all);
     }
     bool Started(VelProcess& vel) {
-        return WaitFor([&] { return fs::exists(dir.path() / "Wrk.{-}"); }, seconds(10));
+        return WaitFor([&] { return Ready(dir.path()); }, seconds(10));
     }
     std::string Trace() { return ReadAll(dir.path() / "Vel.err"); }
 

@@ -111,6 +111,14 @@ inline bool WaitFor(const std::function<bool()>& condition, std::chrono::millise
     return true;
 }
 
+// True once `vel` in `folder` holds the lock and has finished starting. The
+// lock is taken before the start clears what an earlier run left, job files
+// included, so a test drops its jobs only after the start's printer-list
+// trace line is complete.
+inline bool Ready(const std::filesystem::path& folder) {
+    return std::filesystem::exists(folder / "Wrk.{-}") && ReadAll(folder / "Vel.err").find("koniec.") != std::string::npos;
+}
+
 inline std::vector<std::string> Names(const std::filesystem::path& folder) {
     std::vector<std::string> names;
     std::error_code ec;

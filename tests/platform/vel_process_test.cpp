@@ -106,7 +106,7 @@ TEST_F(VelProgram, OneShotPclJobIsPrintedAndTheProgramEnds) {
 
 TEST_F(VelProgram, JobDroppedIntoTheRunningProgramPrintsPolishTextInsideAFrame) {
     VelProcess vel(dir.path(), {}, pdfDir);
-    ASSERT_TRUE(WaitFor([&] { return fs::exists(lock); }, std::chrono::seconds(10))) << vel.errors();
+    ASSERT_TRUE(WaitFor([&] { return Ready(dir.path()); }, std::chrono::seconds(10))) << vel.errors();
     // Code page 852: "Zażółć gęślą jaźń" and "Łódź" inside a single-line frame.
     const std::string job =
         "  Zestawienie Nr 7/12/2026\r\n  za grudzie\xe4\r\n"
