@@ -119,15 +119,22 @@ ComSpreadsheet::~ComSpreadsheet() {
     if (entered_) CoUninitialize();
 }
 
+// Only once a spreadsheet is wanted: entering COM makes a window of its own,
+// which costs a start of the desktop where there is none yet. Looking a
+// server up needs COM entered too.
+void ComSpreadsheet::enter() {
+    if (!entered_) entered_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));  // S_FALSE too
+}
+
 bool ComSpreadsheet::available() {
+    if (unusable_) return false;
+    enter();
     CLSID id{};
-    return !unusable_ && (Registered(kExcel, id) || Registered(kOffice, id));
+    return Registered(kExcel, id) || Registered(kOffice, id);
 }
 
 std::unique_ptr<Workbook> ComSpreadsheet::open(const std::string& path) {
-    // COM only once a server is wanted: entering it makes a window of its
-    // own, which costs a start of the desktop where there is none yet.
-    if (!entered_) entered_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));  // S_FALSE too
+    enter();
     if (IDispatch* excel = Obtain(kExcel, true)) {
         const Dispatch application(excel, path);
         excel->Release();

@@ -14,8 +14,9 @@ namespace vel::platform {
 
 class ComSpreadsheet final : public Spreadsheet {
 public:
-    // The thread enters COM (a single-threaded apartment, as windows need) on
-    // the first open() and leaves it at the end; calls come from that thread.
+    // The thread enters COM (a single-threaded apartment, as windows need)
+    // when a spreadsheet is first asked for, and leaves it at the end; calls
+    // come from that thread.
     ComSpreadsheet();
     ~ComSpreadsheet() override;
     ComSpreadsheet(const ComSpreadsheet&) = delete;
@@ -27,6 +28,8 @@ public:
     std::unique_ptr<Workbook> open(const std::string& path) override;
 
 private:
+    void enter();
+
     bool entered_ = false;
     bool unusable_ = false;  // no server could be started: not tried again
 };
