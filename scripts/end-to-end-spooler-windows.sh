@@ -10,14 +10,16 @@
 #    queue gets one landscape document, without the dropped text;
 #  - while the queue refuses jobs vel-job.exe says so, and a job dropped for
 #    vel.exe stays in the folder and prints once when the queue takes jobs
-#    again.
+#    again;
+#  - a label job goes to the queue named like a label printer, and the
+#    sticker's barcode, drawn with GDI brushes, reads back (zbarimg).
 # The X server, work folder and vel.exe come from scripts/vel-windows-lib.sh.
 # Skipped with a reason when Wine, Xvfb, cupsd or cups-pdf is missing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 ppd=lsb/usr/cups-pdf/CUPS-PDF_opt.ppd
 check="end to end (spooler)"
-needed="/usr/sbin/cupsd lpadmin lpstat cupsreject cupsaccept pdftotext pdfinfo"
+needed="/usr/sbin/cupsd lpadmin lpstat cupsreject cupsaccept pdftotext pdfinfo pdftoppm zbarimg"
 if [ ! -x /usr/lib/cups/backend/cups-pdf ] || [ ! -f /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd ]; then
     echo "$check: SKIPPED: cups-pdf is not installed (package printer-driver-cups-pdf)"
     exit 0
@@ -85,6 +87,9 @@ wait_for 15 cupsd_up || fail "the private cupsd did not start"
 queue=VelSpool
 lpadmin -p "$queue" -v cups-pdf:/ -E -m "$ppd" 2>/dev/null || fail "lpadmin cannot add the cups-pdf queue"
 lpadmin -d "$queue" || fail "lpadmin cannot make the queue the default"
+# A second queue named as a label printer: the label list selects it at start.
+labels=Zebra_ZD420
+lpadmin -p "$labels" -v cups-pdf:/ -E -m "$ppd" 2>/dev/null || fail "lpadmin cannot add the label queue"
 
 start_vel
 completed() { lpstat -W completed -o "$queue" 2>/dev/null | wc -l; }
@@ -161,3 +166,18 @@ wait_for 10 three_completed || fail "the queue did not complete the job"
 sleep 2   # one more tick: the job must not come twice
 [ "$(completed)" -eq 3 ] || fail "the queue got $(completed) jobs, not 3: the job was printed twice"
 echo "end to end (spooler): refusing queue OK (vel-job.exe says so; the job waited in the folder and printed once)"
+
+# A label job: one 70 x 40 mm sticker, on the label queue only.
+printf '0 5 0 135 0 5 0 0 2 2 0 1 0 12 10 10 45;%sLabel\r\nvel-42\t12.99 PLN\tTowar testowy\t\t1\r\n' "$stamp" \
+    >"$work/folder/label.tmp"
+mv "$work/folder/label.tmp" "$work/folder/!!-LAB.TXT"
+wait_for 60 printed "${stamp}Label" >/dev/null ||
+    fail "no PDF from the label queue ($(lpstat -W completed -o "$labels" 2>/dev/null | wc -l) label jobs completed)"
+pdf=$(printed "${stamp}Label")
+echo "$pdf" >>"$work/printed"
+[ "$(completed)" -eq 3 ] || fail "the label job went to the page queue"
+# As a label printer's head prints it: 300 dpi, no anti-aliasing.
+pdftoppm -r 300 -gray -aa no -aaVector no -f 1 -singlefile "$pdf" "$work/label"
+read_back=$(zbarimg -q --raw "$work/label.pgm" || true)
+[ "$read_back" = "VEL-42" ] || fail "the sticker's barcode from the label queue reads \"$read_back\", not \"VEL-42\""
+echo "end to end (spooler): label OK (on $labels, the barcode reads VEL-42)"
