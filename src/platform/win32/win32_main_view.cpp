@@ -23,6 +23,10 @@ constexpr COLORREF kSilver = 0xC0C0C0;
 constexpr COLORREF kWhite = 0xFFFFFF;
 
 constexpr UINT_PTR kTickTimer = 1;
+constexpr UINT_PTR kStatusTimer = 2;
+// A long job changes the status line at every page, and under Wine each
+// repaint costs more than the page: it is repainted at most this often.
+constexpr UINT kStatusPaintMs = 50;
 constexpr UINT kTrayMessage = WM_APP + 1;
 constexpr UINT kTrayId = 1;
 enum MenuCommand : UINT { kParkuj = 101, kKoniec, kPokaz, kUkryj };
@@ -243,6 +247,21 @@ struct Win32MainView::Impl {
     bool trayAdded = false;
     std::function<void()> tick;
     bool ticking = false;
+    ULONGLONG statusPaintedAt = 0;
+    bool statusDue = false;  // a change waits for kStatusTimer
+
+    void repaintStatus() {
+        statusPaintedAt = GetTickCount64();
+        if (pg.hwnd) InvalidateRect(pg.hwnd, nullptr, FALSE);
+    }
+    void statusChanged() {
+        if (GetTickCount64() - statusPaintedAt >= kStatusPaintMs) {
+            repaintStatus();
+        } else if (!statusDue && main) {
+            statusDue = SetTimer(main, kStatusTimer, kStatusPaintMs, nullptr) != 0;
+            if (!statusDue) repaintStatus();
+        }
+    }
 
     // Runs one event handler of the logic at its error boundary; the loop
     // ends when the handler ended the program.
@@ -275,6 +294,12 @@ struct Win32MainView::Impl {
     LRESULT onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         switch (message) {
             case WM_TIMER:
+                if (wParam == kStatusTimer) {
+                    KillTimer(hwnd, kStatusTimer);
+                    statusDue = false;
+                    repaintStatus();
+                    return 0;
+                }
                 if (wParam != kTickTimer) break;
                 if (!ticking) {
                     KillTimer(hwnd, kTickTimer);
@@ -542,7 +567,7 @@ void Win32MainView::setText(const std::string& text) {
     const std::wstring wide = WideFileName(text);
     if (wide == impl_->status) return;
     impl_->status = wide;
-    if (impl_->pg.hwnd) InvalidateRect(impl_->pg.hwnd, nullptr, FALSE);
+    impl_->statusChanged();
 }
 
 bool Win32MainView::fits(const std::string& text) {
