@@ -245,6 +245,10 @@ struct Win32MainView::Impl {
     std::wstring makerHint;  // `Tur`'s
     HWND tips = nullptr;
     bool trayAdded = false;
+    std::wstring trayTip;  // empty while the program wants no tray icon
+    // Sent to every top-level window when the taskbar (re)starts: a program
+    // started with the session may come before it, and Explorer may restart.
+    const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     std::function<void()> tick;
     bool ticking = false;
     ULONGLONG statusPaintedAt = 0;
@@ -291,7 +295,27 @@ struct Win32MainView::Impl {
         return reinterpret_cast<LRESULT>(listBrush);
     }
 
+    void addTray() {
+        if (trayAdded || !main || trayTip.empty()) return;
+        NOTIFYICONDATAW data{};
+        data.cbSize = sizeof data;
+        data.hWnd = main;
+        data.uID = kTrayId;
+        data.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
+        data.uCallbackMessage = kTrayMessage;
+        data.hIcon = icon;
+        std::wcsncpy(data.szTip, trayTip.c_str(), std::size(data.szTip) - 1);
+        // Without a notification area the program works the same, without
+        // the icon, until a taskbar says it has come.
+        trayAdded = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    }
+
     LRESULT onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == taskbarCreated && taskbarCreated != 0) {
+            trayAdded = false;  // a new taskbar knows no icon
+            addTray();
+            return 0;
+        }
         switch (message) {
             case WM_TIMER:
                 if (wParam == kStatusTimer) {
@@ -673,23 +697,13 @@ void Win32MainView::showError(const std::string& text) {
 }
 
 void Win32MainView::addTrayIcon(const std::string& tip) {
-    Impl& d = *impl_;
-    if (d.trayAdded || !d.main) return;
-    NOTIFYICONDATAW data{};
-    data.cbSize = sizeof data;
-    data.hWnd = d.main;
-    data.uID = kTrayId;
-    data.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
-    data.uCallbackMessage = kTrayMessage;
-    data.hIcon = d.icon;
-    const std::wstring wide = WideFileName(tip);
-    std::wcsncpy(data.szTip, wide.c_str(), std::size(data.szTip) - 1);
-    // Without a notification area the program works the same, without the icon.
-    d.trayAdded = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    impl_->trayTip = WideFileName(tip);
+    impl_->addTray();
 }
 
 void Win32MainView::removeTrayIcon() {
     Impl& d = *impl_;
+    d.trayTip.clear();
     if (!d.trayAdded) return;
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof data;
