@@ -169,35 +169,23 @@ struct Win32ChartWindow::Impl {
     }
 
     void paintForm() {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(form, &ps);
-        RECT r;
-        GetClientRect(form, &r);
-        FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
-        HGDIOBJ old = SelectObject(dc, font);
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+        const FacePaint paint(form, font);
         for (const Slot& s : parts) {
             for (const Label& label : s.labels)
-                TextOutW(dc, 0, label.top, label.wide.c_str(), static_cast<int>(label.wide.size()));
+                TextOutW(paint.dc(), 0, label.top, label.wide.c_str(), static_cast<int>(label.wide.size()));
         }
-        SelectObject(dc, old);
-        EndPaint(form, &ps);
     }
 
     void paintPanel(Slot& s) {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(s.panel, &ps);
-        RECT r;
-        GetClientRect(s.panel, &r);
         // Inside the frame: the chart at the top left, the panel's colour beside it.
-        FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+        const FacePaint paint(s.panel);
+        const HDC dc = paint.dc();
+        const RECT& r = paint.client();
         const int inner = std::max(0, static_cast<int>(r.right) - 2 * kBevel);
         const int innerHeight = std::max(0, static_cast<int>(r.bottom) - 2 * kBevel);
         BitBlt(dc, kBevel, kBevel, std::min(inner, rates::kChartImageWidth),
                std::min(innerHeight, rates::kChartImageHeight), s.image.dc(), 0, 0, SRCCOPY);
         for (int i = 0; i < kBevel; ++i) DrawBevel(dc, RECT{i, i, r.right - i, r.bottom - i}, Bevel::Lowered);
-        EndPaint(s.panel, &ps);
     }
 
     void escape() { CallGuarded(guard, handlers.escClicked); }

@@ -39,6 +39,20 @@ void Fill(HDC dc, const RECT& r, COLORREF color) {
     DeleteObject(brush);
 }
 
+FacePaint::FacePaint(HWND hwnd, HFONT font) : hwnd_(hwnd), dc_(BeginPaint(hwnd, &ps_)) {
+    GetClientRect(hwnd, &client_);
+    FillRect(dc_, &client_, GetSysColorBrush(COLOR_BTNFACE));
+    if (!font) return;
+    oldFont_ = SelectObject(dc_, font);
+    SetBkMode(dc_, TRANSPARENT);
+    SetTextColor(dc_, GetSysColor(COLOR_BTNTEXT));
+}
+
+FacePaint::~FacePaint() {
+    if (oldFont_) SelectObject(dc_, oldFont_);
+    EndPaint(hwnd_, &ps_);
+}
+
 void RegisterWindowClass(const wchar_t* name, WNDPROC proc, WORD cursor, HICON icon) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;

@@ -124,19 +124,11 @@ private:
     }
 
     void paint() {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd_, &ps);
-        RECT r;
-        GetClientRect(hwnd_, &r);
-        FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
-        DrawBevel(dc, r, Bevel::Lowered);
-        HGDIOBJ oldFont = SelectObject(dc, font_);
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-        DrawTextW(dc, wide_.c_str(), static_cast<int>(wide_.size()), &r,
+        const FacePaint paint(hwnd_, font_);
+        RECT r = paint.client();
+        DrawBevel(paint.dc(), r, Bevel::Lowered);
+        DrawTextW(paint.dc(), wide_.c_str(), static_cast<int>(wide_.size()), &r,
                   DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-        SelectObject(dc, oldFont);
-        EndPaint(hwnd_, &ps);
     }
 
     void fitFont() {
