@@ -11,7 +11,7 @@
 
 #include "common/program.h"
 #include "jpk/jpk_request.h"
-#include "platform/fake/fake_platform.h"
+#include "support/fake_platform.h"
 #include "platform/status_line.h"
 
 #include <sys/resource.h>

@@ -9,7 +9,7 @@
 #include "common/io.h"
 #include "common/program.h"
 #include "pcl/pcl_job.h"
-#include "platform/fake/fake_platform.h"
+#include "support/fake_platform.h"
 
 #include "null_canvas.h"
 

@@ -3,7 +3,7 @@
 // what it is asked to draw, and aborts on a document call out of order.
 
 #include "common/program.h"
-#include "platform/fake/fake_platform.h"
+#include "support/fake_platform.h"
 #include "platform/printer.h"
 
 #include <cstdint>

@@ -6,7 +6,7 @@
 #include "common/program.h"
 #include "jpk/jpk_input.h"
 #include "jpk/jpk_registers.h"
-#include "platform/fake/fake_platform.h"
+#include "support/fake_platform.h"
 
 #include <unistd.h>
 

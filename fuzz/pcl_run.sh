@@ -11,11 +11,11 @@ out=${FUZZ_OUT:-$root/build/pcl-fuzz}
 cxx=${CXX_FUZZ:-clang++}
 mkdir -p "$out"
 
-sources=("$root"/src/common/*.cpp "$root"/src/pcl/*.cpp "$root"/src/platform/fake/*.cpp "$root"/src/platform/os/*.cpp
+sources=("$root"/src/common/*.cpp "$root"/src/pcl/*.cpp "$root"/tests/support/fake_platform.cpp "$root"/src/platform/posix/*.cpp
          "$here/pcl_fuzz.cpp")
 "$cxx" -std=c++20 -O1 -g -fno-omit-frame-pointer \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I"$root/src" "${sources[@]}" -o "$out/pcl_fuzz"
+    -I"$root/src" -I"$root/tests" "${sources[@]}" -o "$out/pcl_fuzz"
 "$cxx" -std=c++20 -O2 "$here/make_corpus.cpp" -o "$out/make_corpus"
 
 rm -rf "$out/seeds"

@@ -14,7 +14,7 @@ clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
     "$root/src/receipts/receipt_check.cpp" \
     "$root/src/common/format.cpp" \
     "$root/src/common/io.cpp" \
-    "$root/src/platform/os/posix_file_system.cpp" \
+    "$root/src/platform/posix/posix_file_system.cpp" \
     -o "$out/receipts_fuzz"
 cp -n "$here"/receipts_corpus/* "$out/receipts_corpus/" 2>/dev/null || true
 cd "$out"

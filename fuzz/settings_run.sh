@@ -10,8 +10,8 @@ root=$(cd "$here/.." && pwd)
 out=${FUZZ_OUT:-$root/build/fuzz-settings}
 mkdir -p "$out/seeds" "$out/corpus"
 clang++ -std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I"$root/src" "$root"/src/common/*.cpp "$root"/src/pcl/*.cpp "$root"/src/platform/fake/*.cpp \
-    "$root"/src/platform/os/*.cpp "$here/settings_fuzz.cpp" -o "$out/settings_fuzz"
+    -I"$root/src" -I"$root/tests" "$root"/src/common/*.cpp "$root"/src/pcl/*.cpp "$root"/tests/support/fake_platform.cpp \
+    "$root"/src/platform/posix/*.cpp "$here/settings_fuzz.cpp" -o "$out/settings_fuzz"
 seed() { printf "$2" > "$out/seeds/$1"; }
 seed usual 'LEWY=12\r\nMARG=10\r\nGORA=15\r\nFONT=Courier New\r\n'
 seed lower-spaced 'lewy = 30\nmarg = 7\ngora = 99\n'

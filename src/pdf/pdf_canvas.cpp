@@ -1,4 +1,4 @@
-#include "platform/pdf/pdf_canvas.h"
+#include "pdf/pdf_canvas.h"
 
 #include "common/codepage.h"
 

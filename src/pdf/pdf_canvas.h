@@ -6,8 +6,8 @@
 // page of thousands of characters stays small and quick to write.
 
 #include "platform/canvas.h"
-#include "platform/pdf/font_source.h"
-#include "platform/pdf/pdf_writer.h"
+#include "pdf/font_source.h"
+#include "pdf/pdf_writer.h"
 
 #include <array>
 #include <map>

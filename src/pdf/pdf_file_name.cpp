@@ -1,4 +1,4 @@
-#include "platform/pdf/pdf_file_name.h"
+#include "pdf/pdf_file_name.h"
 
 #include "common/io.h"
 

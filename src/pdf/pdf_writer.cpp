@@ -1,4 +1,4 @@
-#include "platform/pdf/pdf_writer.h"
+#include "pdf/pdf_writer.h"
 
 #include "common/io.h"
 

@@ -17,7 +17,7 @@
 // themselves, so that renderers cache each glyph once per size.
 
 #include "platform/canvas.h"
-#include "platform/pdf/true_type.h"
+#include "pdf/true_type.h"
 
 #include <cstdint>
 #include <cstdio>

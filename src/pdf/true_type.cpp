@@ -1,4 +1,4 @@
-#include "platform/pdf/true_type.h"
+#include "pdf/true_type.h"
 
 #include <algorithm>
 #include <map>

@@ -3,7 +3,7 @@
 #include "app/main_view.h"
 #include "app/main_window.h"
 #include "common/program.h"
-#include "platform/fake/fake_platform.h"
+#include "support/fake_platform.h"
 
 #include <functional>
 #include <string>

@@ -5,7 +5,7 @@
 #include "charts/fake_chart_view.h"
 #include "charts/rate_file_builder.h"
 #include "common/io.h"
-#include "platform/qt/qt_spreadsheet.h"
+#include "shell/qt/qt_spreadsheet.h"
 #include "rates/charts.h"
 #include "support/temp_dir.h"
 #include "support/test_program.h"

@@ -1,5 +1,5 @@
 #include "charts/rate_file_builder.h"
-#include "platform/qt/qt_chart_window.h"
+#include "shell/qt/qt_chart_window.h"
 #include "rates/charts.h"
 #include "support/temp_dir.h"
 #include "support/test_program.h"

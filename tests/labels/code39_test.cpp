@@ -1,6 +1,6 @@
 #include "labels/code39.h"
 
-#include "platform/fake/fake_platform.h"
+#include "support/fake_platform.h"
 #include "published_code39.h"
 
 #include <gtest/gtest.h>

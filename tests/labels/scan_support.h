@@ -2,7 +2,7 @@
 // Puts printed stickers in front of a real barcode reader: zbarimg from the
 // zbar tools, asked for Code 39 only.
 
-#include "platform/fake/fake_platform.h"
+#include "support/fake_platform.h"
 
 #include <filesystem>
 #include <string>

@@ -4,7 +4,7 @@
 // A LaserJet queue on a network printer of the test's own shows what a
 // printer receives of the program's documents.
 
-#include "platform/qt/qt_printer.h"
+#include "shell/qt/qt_printer.h"
 
 #include "common/format.h"
 #include "common/io.h"

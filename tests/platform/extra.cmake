@@ -1,6 +1,6 @@
 # The platform tests drive the real Qt implementations, CUPS and the programs.
 find_package(Qt6 REQUIRED COMPONENTS Widgets PrintSupport)
-target_link_libraries(test_platform PRIVATE vel_platform_qt Qt6::Widgets Qt6::PrintSupport cups)
+target_link_libraries(test_platform PRIVATE vel_shell_qt Qt6::Widgets Qt6::PrintSupport cups)
 
 # A screenshot of the whole display, for looking at the windows under Xvfb.
 add_executable(vel_screen_grab ${CMAKE_CURRENT_SOURCE_DIR}/platform/tools/screen_grab.cpp)

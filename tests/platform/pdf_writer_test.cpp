@@ -1,7 +1,7 @@
 // The PDF writer and the font subsets it embeds: files read back with
 // poppler's tools, subsets loaded back as fonts with Qt.
 
-#include "platform/pdf/pdf_writer.h"
+#include "pdf/pdf_writer.h"
 
 #include "common/io.h"
 #include "qt_test_support.h"

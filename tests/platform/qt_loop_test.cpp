@@ -1,7 +1,7 @@
 // The tick timer on Qt's loop: a tick that lets events run gets nested ticks,
 // nesting stops at its cap, and the timer keeps going afterwards.
 
-#include "platform/qt/qt_loop.h"
+#include "shell/qt/qt_loop.h"
 
 #include "qt_test_support.h"
 

@@ -2,14 +2,14 @@
 // layout, colours, the status line measured by the label's font, dragging,
 // the push panels and the tray menu.
 
-#include "platform/qt/qt_main_view.h"
+#include "shell/qt/qt_main_view.h"
 
 #include "app/main_window.h"
 #include "common/codepage.h"
 #include "common/status.h"
-#include "platform/fake/fake_platform.h"
-#include "platform/qt/qt_printer.h"
-#include "platform/qt/qt_services.h"
+#include "support/fake_platform.h"
+#include "shell/qt/qt_printer.h"
+#include "shell/qt/qt_services.h"
 #include "qt_test_support.h"
 #include "support/temp_dir.h"
 

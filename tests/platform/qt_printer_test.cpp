@@ -1,8 +1,8 @@
 // The Qt printer with its built-in PDF printer: real PDF files, read back
 // with poppler's tools; and the canvas's font metrics on the printer device.
 
-#include "platform/pdf/pdf_file_name.h"
-#include "platform/qt/qt_printer.h"
+#include "pdf/pdf_file_name.h"
+#include "shell/qt/qt_printer.h"
 
 #include "common/format.h"
 #include "common/io.h"

@@ -1,8 +1,8 @@
 // Shell, clock, clipboard and the headless status line on Qt.
 
-#include "platform/qt/qt_services.h"
+#include "shell/qt/qt_services.h"
 
-#include "platform/qt/qt_app.h"
+#include "shell/qt/qt_app.h"
 #include "qt_test_support.h"
 #include "support/temp_dir.h"
 

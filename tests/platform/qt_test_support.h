@@ -2,8 +2,8 @@
 // Shared pieces of the platform tests: one offscreen Qt application for the
 // test process, running outside programs, reading PDF files.
 
-#include "platform/qt/qt_app.h"
-#include "platform/qt/qt_printer.h"
+#include "shell/qt/qt_app.h"
+#include "shell/qt/qt_printer.h"
 
 #include <QApplication>
 

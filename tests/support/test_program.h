@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/program.h"
-#include "platform/fake/fake_platform.h"
+#include "support/fake_platform.h"
 
 namespace vel::test {
 

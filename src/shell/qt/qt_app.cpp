@@ -1,4 +1,4 @@
-#include "platform/qt/qt_app.h"
+#include "shell/qt/qt_app.h"
 
 #include "common/codepage.h"
 

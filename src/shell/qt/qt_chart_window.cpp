@@ -1,4 +1,4 @@
-#include "platform/qt/qt_chart_window.h"
+#include "shell/qt/qt_chart_window.h"
 
 #include "common/codepage.h"
 

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_ksef_window.h"
+#include "shell/qt/qt_ksef_window.h"
 
 #include "common/codepage.h"
 #include "ksef/ksef.h"

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_loop.h"
+#include "shell/qt/qt_loop.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_main_view.h"
+#include "shell/qt/qt_main_view.h"
 
 #include "app/main_window.h"
 #include "common/codepage.h"

@@ -1,9 +1,9 @@
-#include "platform/qt/qt_printer.h"
+#include "shell/qt/qt_printer.h"
 
 #include "common/codepage.h"
 #include "common/io.h"
-#include "platform/pdf/pdf_file_name.h"
-#include "platform/pdf/pdf_writer.h"
+#include "pdf/pdf_file_name.h"
+#include "pdf/pdf_writer.h"
 #include "platform/output_files.h"
 
 #include <QDir>

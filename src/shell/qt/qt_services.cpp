@@ -1,4 +1,4 @@
-#include "platform/qt/qt_services.h"
+#include "shell/qt/qt_services.h"
 
 #include "common/codepage.h"
 #include "common/io.h"

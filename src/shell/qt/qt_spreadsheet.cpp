@@ -1,4 +1,4 @@
-#include "platform/qt/qt_spreadsheet.h"
+#include "shell/qt/qt_spreadsheet.h"
 
 #include "common/codepage.h"
 #include "common/io.h"

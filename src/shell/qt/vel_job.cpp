@@ -3,10 +3,10 @@
 #include "app/job_command.h"
 #include "app/wiring.h"
 #include "common/program.h"
-#include "platform/qt/qt_app.h"
-#include "platform/qt/qt_printer.h"
-#include "platform/qt/qt_services.h"
-#include "platform/qt/qt_spreadsheet.h"
+#include "shell/qt/qt_app.h"
+#include "shell/qt/qt_printer.h"
+#include "shell/qt/qt_services.h"
+#include "shell/qt/qt_spreadsheet.h"
 #include "platform/services.h"
 
 #include <QApplication>

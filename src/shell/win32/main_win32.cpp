@@ -6,12 +6,12 @@
 #include "common/program.h"
 #include "ksef/ksef.h"
 #include "platform/services.h"
-#include "platform/win32/win32_chart_window.h"
-#include "platform/win32/win32_ksef_window.h"
-#include "platform/win32/win32_main_view.h"
-#include "platform/win32/win32_printer.h"
-#include "platform/win32/win32_services.h"
-#include "platform/win32/win32_spreadsheet.h"
+#include "shell/win32/win32_chart_window.h"
+#include "shell/win32/win32_ksef_window.h"
+#include "shell/win32/win32_main_view.h"
+#include "shell/win32/win32_printer.h"
+#include "shell/win32/win32_services.h"
+#include "shell/win32/win32_spreadsheet.h"
 #include "rates/charts.h"
 
 #include <functional>

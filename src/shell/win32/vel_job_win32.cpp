@@ -5,9 +5,9 @@
 #include "app/wiring.h"
 #include "common/program.h"
 #include "platform/services.h"
-#include "platform/win32/win32_printer.h"
-#include "platform/win32/win32_services.h"
-#include "platform/win32/win32_spreadsheet.h"
+#include "shell/win32/win32_printer.h"
+#include "shell/win32/win32_services.h"
+#include "shell/win32/win32_spreadsheet.h"
 
 #include <iostream>
 #include <string>

@@ -1,7 +1,7 @@
-#include "platform/win32/win32_chart_window.h"
+#include "shell/win32/win32_chart_window.h"
 
 #include "platform/file_system.h"
-#include "platform/win32/win32_drawing.h"
+#include "shell/win32/win32_drawing.h"
 
 #include <windows.h>
 #include <commctrl.h>

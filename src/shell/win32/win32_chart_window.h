@@ -4,7 +4,7 @@
 // drawn with GDI. Each chart is drawn into an off-screen bitmap of its own,
 // which the panel shows whenever it repaints.
 
-#include "platform/win32/win32_handler_guard.h"
+#include "shell/win32/win32_handler_guard.h"
 #include "rates/chart_view.h"
 
 #include <functional>

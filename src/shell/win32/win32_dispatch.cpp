@@ -1,8 +1,8 @@
-#include "platform/win32/win32_dispatch.h"
+#include "shell/win32/win32_dispatch.h"
 
 #include "common/io.h"
 #include "platform/file_system.h"
-#include "platform/win32/win32_error_text.h"
+#include "shell/win32/win32_error_text.h"
 
 #include <oleauto.h>
 

@@ -1,4 +1,4 @@
-#include "platform/win32/win32_drawing.h"
+#include "shell/win32/win32_drawing.h"
 
 namespace vel::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/win32/win32_error_text.h"
+#include "shell/win32/win32_error_text.h"
 
 #include "platform/file_system.h"
 

@@ -1,7 +1,7 @@
-#include "platform/win32/win32_gdi_canvas.h"
+#include "shell/win32/win32_gdi_canvas.h"
 
 #include "platform/file_system.h"
-#include "platform/win32/win32_gdi_fonts.h"
+#include "shell/win32/win32_gdi_fonts.h"
 
 namespace vel::platform {
 

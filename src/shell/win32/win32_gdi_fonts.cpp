@@ -1,4 +1,4 @@
-#include "platform/win32/win32_gdi_fonts.h"
+#include "shell/win32/win32_gdi_fonts.h"
 
 #include "platform/file_system.h"
 

@@ -3,7 +3,7 @@
 // with its TrueType tables (GetFontData), character widths
 // (GetCharABCWidths) and glyphs.
 
-#include "platform/pdf/font_source.h"
+#include "pdf/font_source.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
-#include "platform/win32/win32_ksef_window.h"
+#include "shell/win32/win32_ksef_window.h"
 
 #include "ksef/ksef.h"
 #include "platform/file_system.h"
-#include "platform/win32/win32_drawing.h"
+#include "shell/win32/win32_drawing.h"
 
 #include <windows.h>
 #include <windowsx.h>

@@ -3,7 +3,7 @@
 // whole client area is the panel `P`, drawn with GDI.
 
 #include "ksef/ksef_view.h"
-#include "platform/win32/win32_handler_guard.h"
+#include "shell/win32/win32_handler_guard.h"
 
 #include <memory>
 

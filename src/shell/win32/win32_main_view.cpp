@@ -1,8 +1,8 @@
-#include "platform/win32/win32_main_view.h"
+#include "shell/win32/win32_main_view.h"
 
 #include "app/main_window.h"
 #include "platform/file_system.h"
-#include "platform/win32/win32_drawing.h"
+#include "shell/win32/win32_drawing.h"
 
 #include <windows.h>
 #include <commctrl.h>

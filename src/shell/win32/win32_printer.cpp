@@ -1,15 +1,15 @@
-#include "platform/win32/win32_printer.h"
+#include "shell/win32/win32_printer.h"
 
 #include "common/codepage.h"
 #include "common/io.h"
 #include "platform/file_system.h"
 #include "platform/output_files.h"
-#include "platform/pdf/pdf_canvas.h"
-#include "platform/pdf/pdf_file_name.h"
-#include "platform/pdf/pdf_writer.h"
-#include "platform/win32/win32_gdi_canvas.h"
-#include "platform/win32/win32_error_text.h"
-#include "platform/win32/win32_gdi_fonts.h"
+#include "pdf/pdf_canvas.h"
+#include "pdf/pdf_file_name.h"
+#include "pdf/pdf_writer.h"
+#include "shell/win32/win32_gdi_canvas.h"
+#include "shell/win32/win32_error_text.h"
+#include "shell/win32/win32_gdi_fonts.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "platform/win32/win32_services.h"
+#include "shell/win32/win32_services.h"
 
 #include "common/io.h"
 #include "platform/file_system.h"

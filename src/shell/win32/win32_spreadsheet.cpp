@@ -1,4 +1,4 @@
-#include "platform/win32/win32_spreadsheet.h"
+#include "shell/win32/win32_spreadsheet.h"
 
 #include "common/codepage.h"
 #include "common/io.h"

@@ -5,7 +5,7 @@
 // user to review and save: nothing is saved in the program's name.
 
 #include "platform/spreadsheet.h"
-#include "platform/win32/win32_dispatch.h"
+#include "shell/win32/win32_dispatch.h"
 
 #include <memory>
 #include <string>
