@@ -41,9 +41,10 @@ bool ShareNewFile(std::FILE* file);
 // open to writers other than the user and the administrator: on Linux owned
 // by the user or root without group or other write permission (a sticky
 // folder such as /tmp counts as closed), on Windows without a reparse point on
-// the way. The folders named in VEL_TRUSTED_DIRS (';'-separated) and below
-// them are taken as an administrator's word, for shares where the system
-// cannot tell.
+// the way. For a program in or below a folder named in VEL_TRUSTED_DIRS
+// (';'-separated full names) the folders are taken on an administrator's
+// word, for shares where the system cannot tell; the program itself must
+// still be a regular file.
 std::string UntrustedProgramReason(const std::filesystem::path& path);
 inline constexpr const char* kTrustedDirsVariable = "VEL_TRUSTED_DIRS";
 

@@ -4,6 +4,7 @@
 // read, a full disk, repeated titles, a crash, a hostile request file.
 
 #include "qt_test_support.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 #include "vel_process.h"
 
@@ -313,6 +314,8 @@ TEST_F(VelFaults, PlantedLinksAndFifosReachNothingOutsideTheFolder) {
 // writers cannot change: not their script in a folder of their own, nor in a
 // folder anyone may write, nor a link to a shell under a sibling's name.
 TEST_F(VelFaults, RunStartsNoProgramFromAPlaceOthersMayWrite) {
+    // A share whose owners the system cannot vouch for, named by the administrator.
+    const ScopedEnv trusted("VEL_TRUSTED_DIRS", (dir.path() / "share").string());
     VelProcess vel(dir.path(), {}, pdfDir);
     ASSERT_TRUE(Started(vel)) << vel.errors();
     struct Case {
@@ -349,12 +352,17 @@ TEST_F(VelFaults, RunStartsNoProgramFromAPlaceOthersMayWrite) {
         EXPECT_FALSE(fs::exists(pwned));
         if (c.said) EXPECT_TRUE(Contains(Trace(), c.said)) << Trace();
     }
-    // A sibling program in a folder of the user's own still starts.
-    fs::create_directories(dir.path() / "prog");
-    WriteAll(dir.path() / "prog/WQA.exe", "#!/bin/sh\necho \"$@\" > started.txt\n");
-    fs::permissions(dir.path() / "prog/WQA.exe", fs::perms::owner_all);
-    WriteAll(dir.path() / "Wykon.to!", "Run\r\nprog\r\nWQA.exe\r\n/x\r\n");
-    EXPECT_TRUE(WaitFor([&] { return fs::exists(dir.path() / "prog/started.txt"); }, seconds(10))) << Trace();
+    // A sibling program in a folder of the user's own still starts, and so
+    // does one in the administrator's share.
+    for (const char* folder : {"prog", "share"}) {
+        SCOPED_TRACE(folder);
+        fs::create_directories(dir.path() / folder);
+        if (std::string(folder) == "share") fs::permissions(dir.path() / folder, fs::perms::all);
+        WriteAll(dir.path() / folder / "WQA.exe", "#!/bin/sh\necho \"$@\" > started.txt\n");
+        fs::permissions(dir.path() / folder / "WQA.exe", fs::perms::owner_all);
+        WriteAll(dir.path() / "Wykon.to!", std::string("Run\r\n") + folder + "\r\nWQA.exe\r\n/x\r\n");
+        EXPECT_TRUE(WaitFor([&] { return fs::exists(dir.path() / folder / "started.txt"); }, seconds(10))) << Trace();
+    }
 }
 
 // Files made to exhaust the memory: a request of 3 GB that holds nothing

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -91,7 +91,10 @@ std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
         errno = saved;
         return nullptr;
     }
-    std::FILE* file = ::fdopen(fd, mode[0] == 'r' ? (update ? "r+b" : "rb") : mode[0] == 'w' ? (update ? "w+b" : "wb") : (update ? "a+b" : "ab"));
+    const char* streamMode = mode[0] == 'r' ? (update ? "r+b" : "rb")
+                             : mode[0] == 'w' ? (update ? "w+b" : "wb")
+                                              : (update ? "a+b" : "ab");
+    std::FILE* file = ::fdopen(fd, streamMode);
     if (!file) {
         const int saved = errno;
         ::close(fd);
@@ -120,7 +123,8 @@ bool NamedByAdministrator(const std::filesystem::path& path) {
         const std::string_view entry = rest.substr(0, end);
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         if (entry.empty()) continue;
-        const std::filesystem::path folder = std::filesystem::path(entry).lexically_normal();
+        std::filesystem::path folder = std::filesystem::path(entry).lexically_normal();
+        if (!folder.has_filename()) folder = folder.parent_path();  // a trailing separator
         const auto [mismatch, unused] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
         if (folder.is_absolute() && mismatch == folder.end()) return true;
     }
@@ -133,10 +137,10 @@ std::string UntrustedProgramReason(const std::filesystem::path& path) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(path, ec).lexically_normal();
     if (ec) return "cannot be found";
-    if (NamedByAdministrator(absolute)) return {};
     struct ::stat st {};
     if (::lstat(absolute.c_str(), &st) != 0) return "cannot be found";
     if (const char* kind = RefusedKind(st)) return std::string("the program is ") + kind;
+    if (NamedByAdministrator(absolute)) return {};
     if (const char* open = OpenToOthers(st, false)) return std::string("the program is ") + open;
     // Every folder on the way as named and, where links lead elsewhere, as
     // reached: either would let its writers put another program in place.

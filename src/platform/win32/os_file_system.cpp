@@ -137,11 +137,11 @@ std::string UntrustedProgramReason(const std::filesystem::path& path) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(path, ec).lexically_normal();
     if (ec) return "cannot be found";
-    if (NamedByAdministrator(absolute)) return {};
     const DWORD attributes = GetFileAttributesW(absolute.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return "cannot be found";
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return "the program is a reparse point";
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "the program is a folder";
+    if (NamedByAdministrator(absolute)) return {};
     // No junction or link on the way: it could lead into a folder of the
     // work folder's writers.
     for (std::filesystem::path p = absolute.parent_path(); p != p.root_path() && !p.empty(); p = p.parent_path()) {
