@@ -281,6 +281,15 @@ void DownloadComplete(Program& program) {
         ShowStatus(program, kFailedText);
         return;
     }
+    // A program is taken only from where no one but the user (or the
+    // administrator) could have put it: the folder comes from "Dwn.{-}" or a
+    // search of every drive, both of which the work folder's writers reach.
+    if (kind == kProgramUpdate || kind == kWox || kind == kWzkl) {
+        if (const std::string why = StartRefusal(folder + chosen); !why.empty()) {
+            ReportStartRefusal(program, folder + chosen, why);
+            return;
+        }
+    }
     MoveReplaceFile(folder + chosen, target->local);
     ShowStatus(program, "\x8c" "ci\xb9gni\xeaty  \"" + target->remote + "\"");  // "Ściągnięty"
     AfterDownloadOf(program, kind, target);
