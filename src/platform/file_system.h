@@ -24,7 +24,8 @@ inline constexpr char kPathSeparator = '/';
 // RefusalReason() says what was found. Modes: "rb", "r+b", "wb", "ab" and
 // "wbx", which creates a new file that only its owner may read, failing on
 // an existing name. "wb" empties a file only once it is known to be one, and
-// puts a new file in the place of anything else (a link goes, not its target).
+// puts a new file in the place of a link, a FIFO or a second hard link (the
+// name goes, not what it led to); a device or a folder is refused.
 std::FILE* OpenFile(const std::filesystem::path& path, const char* mode);
 // What the last OpenFile of this thread refused ("a symbolic link", "a FIFO"...);
 // empty when it refused nothing.

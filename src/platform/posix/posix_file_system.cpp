@@ -64,18 +64,22 @@ std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
     const char* refused = nullptr;
     for (int attempt = 0; attempt < 2; ++attempt) {
         refused = nullptr;
+        bool replaceable = false;
         fd = ::open(path.c_str(), flags, exclusive ? 0600 : 0666);
         struct ::stat st {};
         if (fd < 0) {
             if (errno == ELOOP) refused = "a symbolic link";
+            replaceable = refused != nullptr;
         } else if (::fstat(fd, &st) != 0 || (refused = RefusedKind(st)) != nullptr) {
             if (!refused) refused = "cannot be examined";
+            replaceable = S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || S_ISREG(st.st_mode);
             ::close(fd);
             fd = -1;
         }
-        // A file written anew replaces whatever stands in its name's place,
-        // as a rename over it would: the link itself goes, never its target.
-        if (!refused || !truncate || ::unlink(path.c_str()) != 0) break;
+        // A file written anew replaces a link, a FIFO or a second name of
+        // another file in its place, as a rename over it would: the name
+        // goes, never what it led to. A device or a folder stays, refused.
+        if (!refused || !truncate || !replaceable || ::unlink(path.c_str()) != 0) break;
         flags |= O_EXCL;
     }
     if (fd < 0) {

@@ -78,17 +78,27 @@ std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
             return nullptr;
         }
         BY_HANDLE_FILE_INFORMATION info{};
-        if (GetFileType(h) != FILE_TYPE_DISK) refused = "a device";
-        else if (!GetFileInformationByHandle(h, &info)) refused = "cannot be examined";
-        else if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) refused = "a reparse point";
-        else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) refused = "a folder";
-        else if (info.nNumberOfLinks != 1) refused = "a file with a second hard link";
+        bool replaceable = false;
+        if (GetFileType(h) != FILE_TYPE_DISK) {
+            refused = "a device";
+        } else if (!GetFileInformationByHandle(h, &info)) {
+            refused = "cannot be examined";
+        } else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            refused = "a folder";
+        } else if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            refused = "a reparse point";
+            replaceable = true;
+        } else if (info.nNumberOfLinks != 1) {
+            refused = "a file with a second hard link";
+            replaceable = true;
+        }
         if (!refused) break;
         CloseHandle(h);
         h = INVALID_HANDLE_VALUE;
-        // A file written anew replaces what stands in its name's place: the
-        // reparse point or the extra link goes, never what it leads to.
-        if (mode[0] != 'w' || exclusive || !DeleteFileW(path.c_str())) break;
+        // A file written anew replaces a reparse point or a second hard link
+        // in its name's place: the name goes, never what it led to. A device
+        // or a folder stays, refused.
+        if (mode[0] != 'w' || exclusive || !replaceable || !DeleteFileW(path.c_str())) break;
         disposition = CREATE_NEW;
     }
     if (h == INVALID_HANDLE_VALUE || (mode[0] == 'w' && !exclusive && !SetEndOfFile(h))) {
