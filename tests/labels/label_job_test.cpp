@@ -244,6 +244,16 @@ TEST_F(LabelJob, HostileHeaderAndCopiesAreBounded) {
                             [](const std::string& s) { return s.rfind("Ponad 5000 etykiet", 0) == 0; }));
 }
 
+// A job larger than any sticker list is not read into memory: the job ends
+// with the input/output error and the file stays.
+TEST_F(LabelJob, OversizedJobIsKeptUnread) {
+    writeJob(std::string(kHeader600) + std::string(kJobFileLimit, 'A'));
+    EXPECT_THROW(PrintLabelJob(program(), kJob, true), IoError);
+    EXPECT_TRUE(t.printer.documents.empty());
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / kJob));
+    EXPECT_FALSE(program().state.printBusy);
+}
+
 TEST_F(LabelJob, LowerCaseAndHashInTheCode) {
     writeJob(std::string(kHeader600) + "ab#1\t\t\t\t1\r\n");
     PrintLabelJob(program(), kJob, true);
