@@ -61,15 +61,19 @@ void WriteHeader(JpkRun& run, LineWriter& out, const std::string& creationTime) 
         return;
     }
 
-    const bool d = run.variant == Variant::D;
+    // The second and third generations are unprefixed and differ in their
+    // namespaces and form codes only.
+    const bool e = run.variant == Variant::E;
+    const bool d = run.variant == Variant::D || e;
     const bool k = run.quarterly;
-    std::string root = "JPK xmlns:etd=" + Quoted(d ? kNsEtd2021 : kNsEtd2020);
-    if (d) root += " xmlns=" + Quoted(k ? kNsV7K2 : kNsV7M2);
+    std::string root = "JPK xmlns:etd=" + Quoted(e ? kNsEtd2022 : d ? kNsEtd2021 : kNsEtd2020);
+    if (e) root += " xmlns=" + Quoted(k ? kNsV7K3 : kNsV7M3);
+    else if (d) root += " xmlns=" + Quoted(k ? kNsV7K2 : kNsV7M2);
     else root += " xmlns:tns=" + Quoted(k ? kNsV7K1 : kNsV7M1);
     out.WriteTag(0, root);
     out.WriteTag(1, "Naglowek");
     const std::string form = k ? "JPK_V7K" : "JPK_V7M";
-    const std::string version = d ? "2" : "1";
+    const std::string version = e ? "3" : d ? "2" : "1";
     out.WriteLeafAttr(2, "KodFormularza", "JPK_VAT",
                       "kodSystemowy=\"" + form + " (" + version + ")\" wersjaSchemy=\"" + (d ? "1-0E" : "1-2E") + "\"");
     out.WriteLeaf(2, "WariantFormularza", version);
@@ -133,6 +137,7 @@ void ComputeJpkV7(JpkRun& run) {
     KTable& k = run.k;
     k[37] = Sum(run, {10, 11, 13, 15, 17, 19, 21, 22, 23, 25, 27, 29, 31});
     k[38] = Sum(run, {16, 18, 20, 24, 26, 28, 30, 32, 33, 34}) - Sum(run, {35, 36});
+    if (run.Third()) k[38] -= Sum(run, {360});  // the deposit system's unreturned deposits
     k[39] = run.KeyAmount("K39");
     k[46] = run.KeyAmount("K46");
     k[47] = run.KeyAmount("K47");
@@ -151,11 +156,17 @@ void ComputeJpkV7(JpkRun& run) {
     k[54] = run.KeyAmount("K54");
     if (k[54] > k[53]) k[54] = k[53];
 
-    // P_540 and P_560 exist in the (2) generation only.
-    const std::string_view fields =
-        run.variant == Variant::D ? " K540 K55 K56 K560 K57 K58 " : " K55 K56 K57 K58 ";
+    // P_540 and P_560 exist from the (2) generation on; (3) drops P_57 (60
+    // days) and makes P_560 (40 days) the basic term.
+    std::string_view fields = " K55 K56 K57 K58 ";
+    std::string_view basic = "K57";
+    if (run.variant == Variant::D) fields = " K540 K55 K56 K560 K57 K58 ";
+    if (run.Third()) {
+        fields = " K540 K55 K56 K560 K58 ";
+        basic = "K560";
+    }
     run.refundField = run.Key("Zwr").substr(0, 6);
-    if (fields.find(" " + run.refundField + " ") == std::string_view::npos) run.refundField = "K57";
+    if (fields.find(" " + run.refundField + " ") == std::string_view::npos) run.refundField = basic;
     if (k[54] == 0) run.refundField.clear();
     if (run.refundField.empty()) k[54] = 0;
 
@@ -209,6 +220,7 @@ void ComputeJpkVat3(JpkRun& run) {
 void ComputeDeclaration(JpkRun& run) {
     if (run.rounding == 'N') {
         for (int n = 9; n <= 70; ++n) run.k[n] = RoundWhole(run.k[n]);
+        run.k[360] = RoundWhole(run.k[360]);
     }
     if (run.variant == Variant::A) ComputeJpkVat3(run);
     else ComputeJpkV7(run);
@@ -232,20 +244,21 @@ void WriteDeclaration(JpkRun& run, LineWriter& out) {
     ComputeDeclaration(run);
     if (!DeclarationDue(run)) return;
     const KTable& k = run.k;
-    const bool d = run.variant == Variant::D;
+    const bool e = run.variant == Variant::E;
+    const bool d = run.variant == Variant::D || e;
     auto position = [&](int n) { WritePosition(run, out, "P_" + std::to_string(n), k[n]); };
 
     out.WriteTag(1, "Deklaracja");
     out.WriteTag(2, "Naglowek");
     const std::string version = d ? "1-0E" : "1-2E";
     if (!run.quarterly) {
-        const std::string code = d ? "22" : "21";
+        const std::string code = e ? "23" : d ? "22" : "21";
         out.WriteLeafAttr(3, "KodFormularzaDekl", "VAT-7",
                           "kodSystemowy=\"VAT-7 (" + code +
                               ")\" kodPodatku=\"VAT\" rodzajZobowiazania=\"Z\" wersjaSchemy=\"" + version + "\"");
         out.WriteLeaf(3, "WariantFormularzaDekl", code);
     } else {
-        const std::string code = d ? "16" : "15";
+        const std::string code = e ? "17" : d ? "16" : "15";
         out.WriteLeafAttr(3, "KodFormularzaDekl", "VAT-7K",
                           "kodSystemowy=\"VAT-7K (" + code +
                               ")\" kodPodatku=\"VAT\" rodzajZobowiazania=\"Z\" wersjaSchemy=\"" + version + "\"");
@@ -258,6 +271,7 @@ void WriteDeclaration(JpkRun& run, LineWriter& out) {
     for (int n = 10; n <= 36; ++n) {
         if (k[n] != 0 || PairNonZero(k, n)) position(n);
     }
+    if (k[360] != 0) position(360);
     if (k[9] != 0) out.WriteComment(3, FormatFixed0(k[9]) + "  VAT_marza");
     position(37);
     position(38);

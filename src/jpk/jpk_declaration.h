@@ -18,6 +18,9 @@ inline constexpr std::string_view kNsEtd2020 = "http://crd.gov.pl/xml/schematy/d
 inline constexpr std::string_view kNsV7M2 = "http://crd.gov.pl/wzor/2021/12/27/11148/";
 inline constexpr std::string_view kNsV7K2 = "http://crd.gov.pl/wzor/2021/12/27/11149/";
 inline constexpr std::string_view kNsEtd2021 = "http://crd.gov.pl/xml/schematy/dziedzinowe/mf/2021/06/08/eD/DefinicjeTypy/";
+inline constexpr std::string_view kNsV7M3 = "http://crd.gov.pl/wzor/2025/12/19/14090/";
+inline constexpr std::string_view kNsV7K3 = "http://crd.gov.pl/wzor/2025/12/19/14089/";
+inline constexpr std::string_view kNsEtd2022 = "http://crd.gov.pl/xml/schematy/dziedzinowe/mf/2022/09/13/eD/DefinicjeTypy/";
 
 inline constexpr std::string_view kSystemName = "Vel (WQA, WQB, WQC, WQm, WQn, WQp)";
 

@@ -251,6 +251,7 @@ bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingL
             ShowStatus(program, "Brak  " + summary);
         }
     }
+    ReportKsefRows(run);
     missingLetters = run.missingLetters;
     DropToRun(request);
     return true;

@@ -71,6 +71,11 @@ TEST(JpkRegisterElements, FieldNumbers) {
     EXPECT_EQ(ElementField("<SprzedazVAT_Marza>1</SprzedazVAT_Marza>"), 9);
     EXPECT_EQ(ElementField("<ZakupVAT_Marza>1</ZakupVAT_Marza>"), 70);
     EXPECT_EQ(ElementField("<NrKontrahenta>1</NrKontrahenta>"), 0);
+    // Today's structures have a three-digit field, unknown to the earlier ones.
+    EXPECT_EQ(ElementField("<K_360>1</K_360>", true, true), 360);
+    EXPECT_EQ(ElementField("<K_19>1</K_19>", true, true), 19);
+    EXPECT_EQ(ElementField("<K_360>1</K_360>"), 36);
+    EXPECT_EQ(ElementField("<K_6600>1</K_6600>", true, true), 0);  // beyond the table
 }
 
 // A register writer run on files in a temporary folder.
@@ -247,6 +252,46 @@ TEST(JpkDeclaration, RefundFieldsOfTheFirstGenerationExcludeK540AndK560) {
     const std::string out = d.Write();
     EXPECT_EQ(d.run.refundField, "K560");
     EXPECT_TRUE(Has(out, "<P_560>1</P_560>"));
+}
+
+TEST(JpkDeclaration, ThirdGenerationRefundTermsWithoutSixtyDays) {
+    struct Case {
+        const char* name;
+        const char* request;
+        const char* field;
+        const char* position;
+    };
+    const Case cases[] = {
+        {"the retired 60 days", "K54 100\nZwr K57\n", "K560", "<P_560>1</P_560>"},
+        {"no term asked", "K54 100\n", "K560", "<P_560>1</P_560>"},
+        {"15 days", "K54 100\nZwr K540\n", "K540", "<P_540>1</P_540>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeclarationFixture f(c.request, Variant::E);
+        f.run.k[43] = 100;
+        const std::string out = f.Write();
+        EXPECT_EQ(f.run.refundField, c.field);
+        EXPECT_TRUE(Has(out, std::string("<P_54>100</P_54>\r\n      ") + c.position));
+        EXPECT_FALSE(Has(out, "P_57"));
+    }
+}
+
+// The deposit system's tax lowers the tax due like K35 and K36, rounded as
+// they are.
+TEST(JpkDeclaration, ThirdGenerationDepositTax) {
+    DeclarationFixture n("", Variant::E, 'N');
+    n.run.k[20] = 100.40;
+    n.run.k[360] = 10.60;
+    const std::string out = n.Write();
+    EXPECT_EQ(n.run.k[38], 89);
+    EXPECT_TRUE(Has(out, "<P_20>100</P_20>\r\n      <P_360>11</P_360>\r\n      <P_37>0</P_37>"));
+    DeclarationFixture t("", Variant::E, 'T');
+    t.run.k[20] = 100.40;
+    t.run.k[360] = 10.60;
+    t.Write();
+    EXPECT_EQ(t.run.k[38], 89);
+    EXPECT_DOUBLE_EQ(t.run.k[360], 10.60);
 }
 
 TEST(JpkDeclaration, K49IsLimitedToTheTaxDue) {
