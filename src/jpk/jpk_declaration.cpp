@@ -5,6 +5,7 @@
 #include "common/status.h"
 #include "platform/clock.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
@@ -23,8 +24,38 @@ void CheckKeyPresent(JpkRun& run, std::string_view key) {
 }  // namespace
 
 double RoundWhole(double amount) {
-    const double grosze = std::nearbyint(amount * 100.0) / 100.0;
-    return static_cast<double>(RoundHalfEven(grosze));
+    // Whole grosze first, so that a binary residue never tips a half.
+    const long long grosze = std::llround(amount * 100.0);
+    const long long whole = grosze >= 0 ? (grosze + 50) / 100 : -((-grosze + 50) / 100);
+    return static_cast<double>(whole);
+}
+
+std::string EscapeRequestText(std::string_view text) {
+    if (text.find_first_of("&<") == std::string_view::npos) return std::string(text);
+    // An entity reference already written stays as it is.
+    auto entityAt = [text](std::size_t at) {
+        const std::string_view rest = text.substr(at);
+        for (std::string_view named : {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"}) {
+            if (rest.starts_with(named)) return true;
+        }
+        if (!rest.starts_with("&#")) return false;
+        std::size_t i = 2;
+        const bool hex = i < rest.size() && rest[i] == 'x';
+        if (hex) ++i;
+        const std::size_t digits = i;
+        while (i < rest.size() && (std::isdigit(static_cast<unsigned char>(rest[i])) ||
+                                   (hex && std::isxdigit(static_cast<unsigned char>(rest[i])))))
+            ++i;
+        return i > digits && i < rest.size() && rest[i] == ';';
+    };
+    std::string out;
+    out.reserve(text.size() + 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '<') out += "&lt;";
+        else if (text[i] == '&' && !entityAt(i)) out += "&amp;";
+        else out += text[i];
+    }
+    return out;
 }
 
 std::string CreationTime(Program& program) {
@@ -45,16 +76,16 @@ void WriteHeader(JpkRun& run, LineWriter& out, const std::string& creationTime) 
         out.WriteTag(1, "Naglowek");
         out.WriteLeafAttr(2, "KodFormularza", "JPK_VAT", "kodSystemowy=\"JPK_VAT (3)\" wersjaSchemy=\"1-1\"");
         out.WriteLeaf(2, "WariantFormularza", "3");
-        out.WriteLeaf(2, "CelZlozenia", cel);
+        out.WriteLeaf(2, "CelZlozenia", EscapeRequestText(cel));
         out.WriteLeaf(2, "DataWytworzeniaJPK", creationTime);
-        out.WriteLeaf(2, "DataOd", FirstDayText(run.period));
-        out.WriteLeaf(2, "DataDo", LastDayText(run.period));
+        out.WriteLeaf(2, "DataOd", EscapeRequestText(FirstDayText(run.period)));
+        out.WriteLeaf(2, "DataDo", EscapeRequestText(LastDayText(run.period)));
         out.WriteLeaf(2, "NazwaSystemu", kSystemName);
         out.WriteTag(1, "/Naglowek");
         out.WriteTag(1, "Podmiot1");
-        out.WriteLeaf(2, "NIP", run.Key("NIP"));
-        out.WriteLeaf(2, "PelnaNazwa", run.Key("PNa"));
-        out.WriteLeaf(2, "Email", run.Key("Ema"));
+        out.WriteLeaf(2, "NIP", EscapeRequestText(run.Key("NIP")));
+        out.WriteLeaf(2, "PelnaNazwa", EscapeRequestText(run.Key("PNa")));
+        out.WriteLeaf(2, "Email", EscapeRequestText(run.Key("Ema")));
         out.WriteTag(1, "/Podmiot1");
         CheckKeyPresent(run, "NIP");
         CheckKeyPresent(run, "Ema");
@@ -80,27 +111,27 @@ void WriteHeader(JpkRun& run, LineWriter& out, const std::string& creationTime) 
     out.WriteLeaf(2, "DataWytworzeniaJPK", creationTime);
     out.WriteLeaf(2, "NazwaSystemu", kSystemName);
     out.WriteLeafAttr(2, "CelZlozenia", cel == "1" ? "1" : "2", "poz=\"P_7\"");
-    out.WriteLeaf(2, "KodUrzedu", run.Key("KUr"));
-    out.WriteLeaf(2, "Rok", run.period.substr(0, 4));
-    out.WriteLeaf(2, "Miesiac", run.period.size() >= 7 ? run.period.substr(5, 2) : std::string());
+    out.WriteLeaf(2, "KodUrzedu", EscapeRequestText(run.Key("KUr")));
+    out.WriteLeaf(2, "Rok", EscapeRequestText(run.period.substr(0, 4)));
+    out.WriteLeaf(2, "Miesiac", EscapeRequestText(run.period.size() >= 7 ? run.period.substr(5, 2) : std::string()));
     out.WriteTag(1, "/Naglowek");
     out.WriteTag(1, "Podmiot1 rola=\"Podatnik\"");
     const std::string name = run.Key("PNa");
     if (run.Key("RPo") != "OFi") {
         out.WriteTag(2, "OsobaNiefizyczna");
-        out.WriteLeaf(3, "NIP", run.Key("NIP"));
-        out.WriteLeaf(3, "PelnaNazwa", name);
-        out.WriteLeaf(3, "Email", run.Key("Ema"));
-        out.WriteLeaf(3, "Telefon", run.Key("Tel"));
+        out.WriteLeaf(3, "NIP", EscapeRequestText(run.Key("NIP")));
+        out.WriteLeaf(3, "PelnaNazwa", EscapeRequestText(name));
+        out.WriteLeaf(3, "Email", EscapeRequestText(run.Key("Ema")));
+        out.WriteLeaf(3, "Telefon", EscapeRequestText(run.Key("Tel")));
         out.WriteTag(2, "/OsobaNiefizyczna");
     } else {
         out.WriteTag(2, "OsobaFizyczna");
-        out.WriteLeaf(3, "etd:NIP", run.Key("NIP"));
-        out.WriteLeaf(3, "etd:ImiePierwsze", NameField(name, 2));
-        out.WriteLeaf(3, "etd:Nazwisko", NameField(name, 1));
-        out.WriteLeaf(3, "etd:DataUrodzenia", NameField(name, 3));
-        out.WriteLeaf(3, "Email", run.Key("Ema"));
-        out.WriteLeaf(3, "Telefon", run.Key("Tel"));
+        out.WriteLeaf(3, "etd:NIP", EscapeRequestText(run.Key("NIP")));
+        out.WriteLeaf(3, "etd:ImiePierwsze", EscapeRequestText(NameField(name, 2)));
+        out.WriteLeaf(3, "etd:Nazwisko", EscapeRequestText(NameField(name, 1)));
+        out.WriteLeaf(3, "etd:DataUrodzenia", EscapeRequestText(NameField(name, 3)));
+        out.WriteLeaf(3, "Email", EscapeRequestText(run.Key("Ema")));
+        out.WriteLeaf(3, "Telefon", EscapeRequestText(run.Key("Tel")));
         out.WriteTag(2, "/OsobaFizyczna");
     }
     out.WriteTag(1, "/Podmiot1");
@@ -231,12 +262,10 @@ void ComputeDeclaration(JpkRun& run) {
 }
 
 void WritePosition(const JpkRun& run, LineWriter& out, std::string_view name, double amount) {
-    std::string text;
-    if (amount == 0) text = "0";
-    // Every position is a whole number in the schemas; mode J keeps the
-    // grosze in the computations and rounds at the output only.
-    else if (run.rounding == 'J') text = FormatFixed0(RoundWhole(amount));
-    else text = FormatFixed0(amount);
+    // Every position is a whole number in the schemas, rounded as the tax
+    // ordinance rounds; mode J keeps the grosze in the computations and
+    // rounds at the output only.
+    const std::string text = amount == 0 ? "0" : FormatFixed0(RoundWhole(amount));
     out.WriteLeaf(3, name, text);
 }
 
@@ -272,7 +301,7 @@ void WriteDeclaration(JpkRun& run, LineWriter& out) {
         if (k[n] != 0 || PairNonZero(k, n)) position(n);
     }
     if (k[360] != 0) position(360);
-    if (k[9] != 0) out.WriteComment(3, FormatFixed0(k[9]) + "  VAT_marza");
+    if (k[9] != 0) out.WriteComment(3, FormatFixed0(RoundWhole(k[9])) + "  VAT_marza");
     position(37);
     position(38);
     if (k[39] > 0) position(39);
@@ -284,7 +313,7 @@ void WriteDeclaration(JpkRun& run, LineWriter& out) {
         position(42);
         position(43);
     }
-    if (k[70] != 0) out.WriteComment(3, FormatFixed0(k[70]) + "  VAT_marza");
+    if (k[70] != 0) out.WriteComment(3, FormatFixed0(RoundWhole(k[70])) + "  VAT_marza");
     for (int n = 44; n <= 54; ++n) {
         if (k[n] != 0 || n == 51) position(n);
     }
@@ -294,10 +323,13 @@ void WriteDeclaration(JpkRun& run, LineWriter& out) {
     if (k[60] > 0) {
         WritePosition(run, out, "P_59", 1);
         position(60);
-        out.WriteLeaf(3, "P_61", run.innText);
+        out.WriteLeaf(3, "P_61", EscapeRequestText(run.innText));
     }
     if (k[62] != 0) position(62);
     for (int n = 63; n <= 67; ++n) {
+        // The yes-mark K660 has its position between P_66 and P_67 from the
+        // (2) generation on.
+        if (n == 67 && d && k[660] == 1) WritePosition(run, out, "P_660", 1);
         if (run.Key("K" + std::to_string(n)) == "T") WritePosition(run, out, "P_" + std::to_string(n), 1);
     }
     // Both may only be zero or negative.
@@ -320,7 +352,7 @@ void WriteDeclaration(JpkRun& run, LineWriter& out) {
     for (std::size_t at; (at = reason.find("  ")) != std::string::npos;) reason.erase(at, 1);
     while (!reason.empty() && reason.front() == ' ') reason.erase(0, 1);
     while (!reason.empty() && reason.back() == ' ') reason.pop_back();
-    if (run.Key("Cel") > "1" && !reason.empty()) out.WriteLeaf(3, "P_ORDZU", reason);
+    if (run.Key("Cel") > "1" && !reason.empty()) out.WriteLeaf(3, "P_ORDZU", EscapeRequestText(reason));
 
     out.WriteTag(2, "/PozycjeSzczegolowe");
     out.WriteLeaf(2, "Pouczenia", "1");

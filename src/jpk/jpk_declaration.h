@@ -44,9 +44,14 @@ void WritePosition(const JpkRun& run, LineWriter& out, std::string_view name, do
 // For a net field: its tax field is not 0; for a tax field: its net field is not 0.
 bool PairNonZero(const KTable& k, int n);
 
-// Rounds an amount to whole units, halves to the even neighbour. The amount is
-// first taken to whole grosze, so that sums of two-decimal amounts that carry
-// binary noise still round from their true value.
+// Rounds an amount to whole zloty as the tax ordinance does: under 50 groszy
+// down, 50 groszy and more away from zero. The amount is first taken to whole
+// grosze, so that sums of two-decimal amounts that carry binary noise still
+// round from their true value.
 double RoundWhole(double amount);
+
+// A text of the request as an element's content: "<" and an "&" that begins
+// no entity reference are escaped, every other byte stays.
+std::string EscapeRequestText(std::string_view text);
 
 }  // namespace vel::jpk

@@ -98,8 +98,8 @@ std::string SummaryLines(const JpkRun& run) {
         line("  K67 = 1");
         line("  108 = X");
     }
-    if (k[68] < 0) line("  K68 = " + FormatFixed0(k[68]));
-    if (k[69] < 0) line("  K69 = " + FormatFixed0(k[69]));
+    if (k[68] < 0) line("  K68 = " + FormatFixed0(RoundWhole(k[68])));
+    if (k[69] < 0) line("  K69 = " + FormatFixed0(RoundWhole(k[69])));
     line("  JPK = " + run.base);
     std::string kind = "VAT-7";
     if (run.variant != Variant::A && run.quarterly) kind = run.quarterDigit == '0' ? "JPK" : "VAT-7 K";

@@ -433,6 +433,17 @@ TEST(PublishedSchema, ThirdGenerationFilesPassTheirSchemas) {
         RequestFixture f;
         EXPECT_TRUE(ValidAgainst(QuarterlyNaturalPerson(f), v7k3));
     }
+    {
+        // A name with "&" and "<" from the request: still XML, still valid.
+        RequestFixture f;
+        f.SetNow(2026, 12, 9, 10, 0, 0);
+        WriteAll("JPK/JPK_VAT_2026-11_WQA-001_A.xml", ThirdRegister("2026-11", "100.00", "23.00"));
+        f.Run("Int\r\nJPK\\JPK_VAT_2026-11_WQA-001\r\nRej A\r\nCel 2\r\nNIP 5260250274\r\n"
+              "PNa Kowalski & Syn <K&amp;S>\r\nEma a@b.pl\r\nKUr 0611\r\nDir .\r\nUz1 Korekta A&B\r\n");
+        const fs::path out = "JPK/JPK_VAT_2026-11_WQA-001.XML";
+        EXPECT_TRUE(Has(ReadAll(out), "<PelnaNazwa>Kowalski &amp; Syn &lt;K&amp;S></PelnaNazwa>"));
+        EXPECT_TRUE(ValidAgainst(out, v7m3));
+    }
 }
 
 TEST(JpkRequest, EarlierOutputIsKeptAndMissingSummaryIsReported) {
