@@ -504,8 +504,8 @@ std::string RowCountText(std::size_t n) {
     return std::to_string(n) + " " + word;
 }
 
-void ReportKsefRows(JpkRun& run) {
-    if (run.unmarkedRows.empty() && run.badKsefRows.empty()) return;
+std::string ReportKsefRows(JpkRun& run) {
+    if (run.unmarkedRows.empty() && run.badKsefRows.empty()) return {};
     const std::string unmarked = "Brak znacznika KSeF";
     const std::string bad = "B\xb3\xea" "dny numer KSeF";  // "Błędny numer KSeF"
     std::string trace;
@@ -516,13 +516,18 @@ void ReportKsefRows(JpkRun& run) {
     } catch (const IoError&) {
         // The status line still gives the counts.
     }
+    // Both counts on the one status line, short enough for its panel.
     std::string text;
-    if (!run.unmarkedRows.empty()) text = unmarked + ": " + RowCountText(run.unmarkedRows.size());
-    if (!run.badKsefRows.empty()) {
-        if (!text.empty()) text += ", ";
-        text += bad + ": " + RowCountText(run.badKsefRows.size());
+    if (run.badKsefRows.empty()) {
+        text = unmarked + ": " + RowCountText(run.unmarkedRows.size());
+    } else if (run.unmarkedRows.empty()) {
+        text = bad + ": " + RowCountText(run.badKsefRows.size());
+    } else {
+        text = unmarked + ": " + std::to_string(run.unmarkedRows.size()) + ", b\xb3\xea" "dny nr: " +
+               std::to_string(run.badKsefRows.size());
     }
     ShowStatus(run.program, text);
+    return text;
 }
 
 }  // namespace vel::jpk

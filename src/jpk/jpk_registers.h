@@ -113,8 +113,9 @@ void WritePurchaseRegister(JpkRun& run, LineWriter& out);
 bool ReadWholeFile(JpkRun& run, const std::string& file, char letter);
 
 // Tells the user of the rows in `unmarkedRows` and `badKsefRows`: their counts
-// on the status line, each row in "Vel.err". Nothing when there are none.
-void ReportKsefRows(JpkRun& run);
+// on the status line, each row in "Vel.err". Returns the status text, empty
+// (and nothing told) when there are none.
+std::string ReportKsefRows(JpkRun& run);
 // "1 wiersz", "3 wiersze", "5 wierszy".
 std::string RowCountText(std::size_t n);
 

@@ -193,7 +193,7 @@ bool RetryWhileBusy(Program& program, const std::string& output, const std::func
 
 }  // namespace
 
-bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingLetters) {
+bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingLetters, std::string* notice) {
     JpkRun run(program, request);
     run.missingLetters = missingLetters;
     run.base = request.Line(2);
@@ -251,7 +251,8 @@ bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingL
             ShowStatus(program, "Brak  " + summary);
         }
     }
-    ReportKsefRows(run);
+    const std::string rows = ReportKsefRows(run);
+    if (notice && !rows.empty()) *notice = rows;
     missingLetters = run.missingLetters;
     DropToRun(request);
     return true;
@@ -438,6 +439,7 @@ bool RunRequest(Program& program, const std::string& requestFile) {
     if (!FileExists(requestFile)) return false;
     BusyGuard busy(program);
     std::string missingLetters;
+    std::string notice;  // what the user must see to before filing the file built
     platform::Clock& clock = program.sys.clock;
 
     bool filled = false;
@@ -466,12 +468,14 @@ bool RunRequest(Program& program, const std::string& requestFile) {
         const std::string& first = request.Line(1);
         if (first == "Run") {
             RunProgramCommand(program, request, missingLetters);
+            // The started program's message must not hide it.
+            if (!notice.empty()) ShowStatus(program, notice);
             return true;
         }
         if (first == "Ren") {
             if (!ReplaceJpkFile(program, request)) return false;
         } else if (first == "Int") {
-            if (!BuildJpkFile(program, request, missingLetters)) return false;
+            if (!BuildJpkFile(program, request, missingLetters, &notice)) return false;
         } else {
             request.DropFront(1);
             if (request.FirstThreeEmpty()) return false;

@@ -2,6 +2,7 @@
 
 #include "common/io.h"
 #include "common/program.h"
+#include "common/status.h"
 #include "ksef/ksef_view.h"
 #include "platform/clipboard.h"
 
@@ -50,6 +51,12 @@ int KsefFontPixels(int innerWidth, const std::function<int(int pixels)>& textWid
 }
 
 void CaptureKsefText(Program& program, const std::string& text) {
+    // A mistyped number would be booked by the sibling program and fail only
+    // when the tax office matches buyer and seller: it is not passed on.
+    if (HasKsefShape(text) && !KsefChecksumOk(text)) {
+        ShowStatus(program, "B\xb3\xea" "dny numer KSeF w schowku");  // "Błędny numer KSeF w schowku"
+        return;
+    }
     KsefView* view = View(program);
     if (view) view->move(0, 0);
     WriteFile(kKsefFile, text);

@@ -46,7 +46,9 @@ std::string KsefDisplayText(std::string_view number);
 // The capture: moves the window to the top left corner, writes `text` into
 // "KSeF.txt" as it is, without a line end, shows it spaced on the panel and
 // shows the window at 470 x 35. Raises IoError when the file cannot be
-// written; the window is then not shown.
+// written; the window is then not shown. A text of the KSeF number shape
+// whose checksum fails is refused: no file, no window, and "Błędny numer KSeF
+// w schowku" on the status line.
 void CaptureKsefText(Program& program, const std::string& text);
 
 // `OnA`, the window's activation handler: the capture of the clipboard's

@@ -357,7 +357,9 @@ TEST(JpkRequest, RowsWithoutTheirMarkerOrWithAWrongKsefNumberAreReported) {
     const std::string xml = ReadAll("JPK/JPK_VAT_2026-11_WQA-001.XML");
     EXPECT_TRUE(Has(xml, "<NrKSeF>5260250274-20261105-1A2B3C4D5E6F-FD</NrKSeF>"));  // copied as it stands
     EXPECT_TRUE(Has(xml, "</Ewidencja>"));
-    EXPECT_TRUE(f.t.Shown("Brak znacznika KSeF: 2 wiersze, B\xb3\xea" "dny numer KSeF: 2 wiersze"));
+    // Both counts, and the last word on the status line after the request's Run.
+    EXPECT_EQ(f.t.status.history.back(), "Brak znacznika KSeF: 2, b\xb3\xea" "dny nr: 2");
+    EXPECT_TRUE(f.t.Shown("Start  WQA.exe  dla  prog"));
     EXPECT_EQ(ReadAll("Vel.err"),
               " Brak znacznika KSeF  JPK\\JPK_VAT_2026-11_WQA-001_A.xml  RO 11/2026\r\n"
               " Brak znacznika KSeF  JPK\\JPK_VAT_2026-11_WQA-001_A.xml  F/900/2026\r\n"
@@ -365,6 +367,20 @@ TEST(JpkRequest, RowsWithoutTheirMarkerOrWithAWrongKsefNumberAreReported) {
               "5260250274-20261105-1A2B3C4D5E6F-FD\r\n"
               " B\xb3\xea" "dny numer KSeF  JPK\\JPK_VAT_2026-11_WQA-001_B.xml  FP 5/2026  "
               "9462512345-20261112-00A1B2C3D4E5-87\r\n");
+    // One kind alone says it in words; every text fits the window's status line.
+    {
+        RequestFixture g;
+        g.SetNow(2026, 12, 9, 10, 0, 0);
+        std::string unmarked = Data("e_2026-11_A.xml");
+        unmarked.replace(unmarked.find("      <BFK>1</BFK>\n"), 19, "");
+        WriteAll("JPK/JPK_VAT_2026-11_WQA-001_A.xml", unmarked);
+        WriteAll("JPK/JPK_VAT_2026-11_WQA-001_B.xml", Data("e_2026-11_B.xml"));
+        g.Run(Data("e_2026-11_request.txt"));
+        EXPECT_EQ(g.t.status.history.back(), "Brak znacznika KSeF: 1 wiersz");
+    }
+    platform::FakeStatusLine narrow;
+    EXPECT_TRUE(narrow.fits("Brak znacznika KSeF: 2, b\xb3\xea" "dny nr: 2"));
+    EXPECT_TRUE(narrow.fits("B\xb3\xea" "dny numer KSeF: 24 wiersze"));
     EXPECT_EQ(RowCountText(1), "1 wiersz");
     EXPECT_EQ(RowCountText(5), "5 wierszy");
     EXPECT_EQ(RowCountText(12), "12 wierszy");
