@@ -468,8 +468,9 @@ bool RunRequest(Program& program, const std::string& requestFile) {
         const std::string& first = request.Line(1);
         if (first == "Run") {
             RunProgramCommand(program, request, missingLetters);
-            // The started program's message must not hide it.
-            if (!notice.empty()) ShowStatus(program, notice);
+            // The message of a started program must not hide it; one that
+            // says why nothing started stays.
+            if (!notice.empty() && program.sys.status.text().rfind("Start  ", 0) == 0) ShowStatus(program, notice);
             return true;
         }
         if (first == "Ren") {

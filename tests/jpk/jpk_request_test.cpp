@@ -375,8 +375,12 @@ TEST(JpkRequest, RowsWithoutTheirMarkerOrWithAWrongKsefNumberAreReported) {
         unmarked.replace(unmarked.find("      <BFK>1</BFK>\n"), 19, "");
         WriteAll("JPK/JPK_VAT_2026-11_WQA-001_A.xml", unmarked);
         WriteAll("JPK/JPK_VAT_2026-11_WQA-001_B.xml", Data("e_2026-11_B.xml"));
-        g.Run(Data("e_2026-11_request.txt"));
-        EXPECT_EQ(g.t.status.history.back(), "Brak znacznika KSeF: 1 wiersz");
+        // A Run that starts nothing keeps its own reason last.
+        std::string request = Data("e_2026-11_request.txt");
+        request.replace(request.find("WQA.exe"), 7, "WQC.exe");
+        g.Run(request);
+        EXPECT_TRUE(g.t.Shown("Brak znacznika KSeF: 1 wiersz"));
+        EXPECT_EQ(g.t.status.history.back(), "Nie ma  WQC.exe");
     }
     platform::FakeStatusLine narrow;
     EXPECT_TRUE(narrow.fits("Brak znacznika KSeF: 2, b\xb3\xea" "dny nr: 2"));
