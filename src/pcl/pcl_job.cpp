@@ -119,9 +119,11 @@ void PreScan(PclJobState& s) {
     }
 }
 
-// Rewrites the job into "Min.{-}" without the common indentation: the first
-// run of MinIndent spaces anywhere in each line goes, trailing spaces are
-// gone, and the last line has no line end.
+// Rewrites the job into "Min.{-}" without the common indentation, trailing
+// spaces gone and no line end after the last line. The indentation goes only
+// where a line begins with it (after the form feeds of a page break, which
+// start the line on its page): titles and headings are indented less, and
+// removing a run of spaces further in would glue their words together.
 void Reindent(PclJobState& s) {
     s.MaxLineLength -= s.MinIndent;
     const std::string indent(static_cast<std::size_t>(s.MinIndent), ' ');
@@ -131,7 +133,8 @@ void Reindent(PclJobState& s) {
     do {
         ReadJobLine(s);
         if (!indent.empty()) {
-            if (std::size_t at = s.JobLine.find(indent); at != std::string::npos) s.JobLine.erase(at, indent.size());
+            const std::size_t at = std::min(s.JobLine.find_first_not_of('\f'), s.JobLine.size());
+            if (s.JobLine.compare(at, indent.size(), indent) == 0) s.JobLine.erase(at, indent.size());
         }
         out.write(s.JobLine);
         if (!AtJobEnd(s)) out.write("\r\n");
