@@ -191,6 +191,22 @@ bool RetryWhileBusy(Program& program, const std::string& output, const std::func
     return true;
 }
 
+// A rebuilt declaration never takes the place of an earlier one, which may be
+// the one that was filed: the first earlier output becomes B + "_0.xml", each
+// later one the next free number.
+void KeepEarlierOutput(Program& program, const std::string& base, const std::string& output) {
+    if (!FileExists(output)) return;
+    for (unsigned long n = 0;; ++n) {
+        const std::string earlier = base + "_" + std::to_string(n) + ".xml";
+        if (RenameFileQuietly(output, earlier)) {
+            ShowStatus(program, earlier);
+            return;
+        }
+        std::error_code ec;
+        if (!fs::exists(NativePath(earlier), ec)) return;  // the name was free: the output itself cannot move
+    }
+}
+
 }  // namespace
 
 bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingLetters, std::string* notice) {
@@ -202,8 +218,7 @@ bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingL
     run.quarterDigit = QuarterDigit(run.period);
 
     const std::string output = run.base + ".XML";
-    const std::string earlier = run.base + "_0.xml";
-    if (FileExists(output) && RenameFileQuietly(output, earlier)) ShowStatus(program, earlier);
+    KeepEarlierOutput(program, run.base, output);
 
     // The file is written beside under a temporary name and takes the
     // output's name only when complete: a sibling program never reads half of

@@ -19,6 +19,10 @@ inline constexpr char kPathSeparator = '/';
 // fopen on a path, whatever the system's path characters are.
 std::FILE* OpenFile(const std::filesystem::path& path, const char* mode);
 
+// Marked hidden or system by the file system's own attributes, where it has
+// them (Windows); false where it has none or the entry cannot be asked.
+bool MarkedHiddenOrSystem(const std::filesystem::path& path);
+
 // The calls below the whole files a printer writes (platform/output_files.h).
 // The running process's id, and whether a process of an id runs.
 long CurrentProcessId();

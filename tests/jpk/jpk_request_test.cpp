@@ -479,6 +479,23 @@ TEST(JpkRequest, EarlierOutputIsKeptAndMissingSummaryIsReported) {
     EXPECT_TRUE(Has(ReadAll("JPK/JPK_VAT_2022-01_WQA-001.XML"), "2022-02-10T09:16:00"));
 }
 
+TEST(JpkRequest, EveryEarlierOutputIsKept) {
+    // The third build of one request overwrote the second's output, which
+    // may be the declaration that was filed.
+    RequestFixture f;
+    const std::string request = ShortRequest(f);
+    std::vector<std::string> built;
+    for (int run = 0; run < 3; ++run) {
+        f.t.t.clock.advanceSeconds(60);
+        f.Run(request);
+        built.push_back(ReadAll("JPK/JPK_VAT_2022-01_WQA-001.XML"));
+    }
+    ASSERT_NE(built[0], built[1]);
+    EXPECT_EQ(ReadAll("JPK/JPK_VAT_2022-01_WQA-001_0.xml"), built[0]);
+    EXPECT_EQ(ReadAll("JPK/JPK_VAT_2022-01_WQA-001_1.xml"), built[1]);
+    EXPECT_TRUE(f.t.Shown("JPK\\JPK_VAT_2022-01_WQA-001_1.xml"));
+}
+
 TEST(JpkRequest, LockedOutputIsGivenUpAfterABoundedTime) {
     RequestFixture f;
     fs::create_directories("JPK/JPK_VAT_2022-01_WQA-001.XML/x");  // cannot be created as a file

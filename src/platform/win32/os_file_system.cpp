@@ -31,4 +31,10 @@ std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
     return _wfopen(path.c_str(), wideMode.c_str());
 }
 
+bool MarkedHiddenOrSystem(const std::filesystem::path& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    return (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+}
+
 }  // namespace vel::platform
