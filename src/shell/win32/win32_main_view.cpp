@@ -193,12 +193,9 @@ LRESULT CALLBACK ListKeyProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 }  // namespace
 
 // Where the window's children lie at design size, in layout pixels.
-struct ChildPlace {
-    int left, top, width, height;
-};
-constexpr ChildPlace kCoverPanel{0, 635, 290, 66};  // SBO
-constexpr ChildPlace kViewModePanel{5, 4, 14, 14};  // Dn
-constexpr ChildPlace kPushPanels[] = {
+constexpr app::Rect kCoverPanel{0, 635, 290, 66};  // SBO
+constexpr app::Rect kViewModePanel{5, 4, 14, 14};  // Dn
+constexpr app::Rect kPushPanels[] = {
     {5, 20, 48, 19},    // Upd
     {55, 20, 38, 19},   // Tur
     {95, 20, 23, 19},   // Wox
@@ -413,15 +410,12 @@ struct Win32MainView::Impl {
     // the position is the caller's.
     void placeChildren() {
         place(pm.hwnd, app::kDescriptionPanel);
-        const ChildPlace& c = kCoverPanel;
+        const app::Rect& c = kCoverPanel;
         place(sbo.hwnd, c.left, coverRaised ? 0 : c.top, c.width, c.height);
         place(pg.hwnd, 0, 0, app::kDesignWidth, panelHeight);
-        place(dn.hwnd, kViewModePanel.left, kViewModePanel.top, kViewModePanel.width, kViewModePanel.height);
+        place(dn.hwnd, kViewModePanel);
         Panel* pushPanels[] = {&upd, &tur, &wox, &nbp, &ksef, &pa};
-        for (std::size_t i = 0; i < std::size(pushPanels); ++i) {
-            const ChildPlace& p = kPushPanels[i];
-            place(pushPanels[i]->hwnd, p.left, p.top, p.width, p.height);
-        }
+        for (std::size_t i = 0; i < std::size(pushPanels); ++i) place(pushPanels[i]->hwnd, kPushPanels[i]);
         place(druLas.hwnd, app::kPagePrinterList.left, app::kPagePrinterList.top, app::kPagePrinterList.width,
               kListDropHeight);
         place(druFis.hwnd, app::kFiscalList.left, app::kFiscalList.top, app::kFiscalList.width, kListDropHeight);
