@@ -8,12 +8,13 @@
 #  - at 96 DPI the window is 290 x 67 at the top right, as ever;
 #  - at 144 DPI it is 1.5 times as large (435 x 101) at the top right;
 #  - the clock's digits are drawn 1.5 times as tall (a font of that size, not
-#    a stretched picture: the strokes stay as sharp) and still fit its panel.
+#    a stretched picture: the strokes stay as sharp) and still fit its panel;
+#  - "Pos.{-}" keeps the position in 96 DPI pixels.
 # The prefix's DPI is put back to 96 at the end, pass or fail.
 # Skipped with a reason when Wine, Xvfb or the X tools are missing.
 set -euo pipefail
 check="end to end (vel.exe at 144 DPI)"
-needed="xwininfo xwd convert wrestool icotool strings"
+needed="xwininfo xwd xdotool convert wrestool icotool strings"
 source "$(dirname "$0")/vel-windows-lib.sh"
 
 set_dpi() {
@@ -97,3 +98,12 @@ read -r w144 h144 x144 y144 <<<"$(tr 'x+' '  ' <<<"$ink144")"
 awk -v a="$grey144" -v b="$grey96" 'BEGIN { exit !(a <= b * 1.5 + 0.05) }' ||
     fail "the clock's strokes are blurred at 144 DPI (grey share $grey144 against $grey96 at 96)"
 echo "$check: 144 DPI OK (435 x 101 at the top right, clock ink $ink144 in its panel, grey share $grey144 against $grey96)"
+
+# A right click on the clock saves the position in 96 DPI pixels, as the
+# logic counts them: the right edge of a screen 1024 / 1.5 pixels wide.
+xdotool mousemove $((589 + 293 + 67)) $((30 + 14)) click 3
+wait_for 20 vel_ended || fail "a right click on the clock did not end the program"
+vel_pid=""
+[ "$(cat "$work/folder/Pos.{-}" 2>/dev/null)" = "393  0" ] ||
+    fail "Pos.{-} holds \"$(cat "$work/folder/Pos.{-}" 2>/dev/null)\", not \"393  0\""
+echo "$check: position OK (saved as 393  0 in 96 DPI pixels)"
