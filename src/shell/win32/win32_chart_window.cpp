@@ -338,7 +338,8 @@ Win32ChartWindow::Win32ChartWindow(std::function<rates::WindowRect()> mainWindow
     Impl& d = *impl_;
     d.mainRect = std::move(mainWindowRect);
     d.guard = std::move(guard);
-    RegisterWindowClass(kFormClass, FormProc, kArrowCursor);
+    // Its title bar shows the program's icon (the first of its resources).
+    RegisterWindowClass(kFormClass, FormProc, kArrowCursor, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1)));
     RegisterWindowClass(kPanelClass, PanelProc, kArrowCursor);
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     // Border icons: the system menu only.
