@@ -17,21 +17,24 @@ check="end to end (vel.exe at 144 DPI)"
 needed="xwininfo xwd xdotool convert wrestool icotool strings"
 source "$(dirname "$0")/vel-windows-lib.sh"
 
+# Programs read the DPI when Wine starts for them, so it is set with no
+# server running (one still going down would save its own registry over the
+# new value) and read back. 96 is set, not deleted: Wine keeps the last DPI
+# under Software\Wine\Fonts too and would take that one again.
 set_dpi() {
-    if [ "$1" = 96 ]; then
-        "$wine" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f </dev/null >/dev/null 2>&1 || true
-    else
-        "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f </dev/null >/dev/null 2>&1 ||
-            fail "the DPI could not be set to $1"
-    fi
-    # Programs read the DPI when Wine starts for them.
+    "$wineserver" -k >/dev/null 2>&1 || true
+    "$wineserver" -w
+    "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f </dev/null >/dev/null 2>&1 ||
+        return 1
+    "$wineserver" -w
+    "$wine" reg query 'HKCU\Control Panel\Desktop' /v LogPixels </dev/null 2>/dev/null |
+        grep -qi "LogPixels.*0x$(printf %x "$1")" || return 1
     "$wineserver" -w
 }
 cleanup_more() {
     [ -n "$vel_pid" ] && kill "$vel_pid" 2>/dev/null
     vel_pid=""
-    "$wineserver" -k >/dev/null 2>&1 || true
-    set_dpi 96
+    set_dpi 96 || echo "$check: the prefix's DPI could not be put back to 96" >&2
 }
 stop_vel() {
     kill "$vel_pid" 2>/dev/null || true
@@ -72,7 +75,7 @@ done
 echo "$check: resources OK (icon 16 to 256, version 8.61 of Mirva-Soft, manifest in vel.exe and vel-job.exe)"
 
 rm -f "$work/folder/Pos.{-}"
-set_dpi 96
+set_dpi 96 || fail "the DPI could not be set to 96"
 start_vel
 wait_for 30 has_window || fail "no window at 96 DPI"
 wait_for 10 placed "290x67+734+0" || fail "at 96 DPI the window is not 290 x 67 at the top right: $(geometry)"
@@ -81,7 +84,7 @@ grey96=$(grey_share 90x19+$((734 + 195))+20 "$ink96")
 stop_vel
 echo "$check: 96 DPI OK (290 x 67 at the top right, clock ink $ink96)"
 
-set_dpi 144
+set_dpi 144 || fail "the DPI could not be set to 144"
 start_vel
 wait_for 30 has_window || fail "no window at 144 DPI"
 wait_for 10 placed "435x101+589+0" || fail "at 144 DPI the window is not 435 x 101 at the top right: $(geometry)"
