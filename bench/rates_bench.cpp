@@ -34,7 +34,6 @@ void BM_ConvertRealArchiveOnDisk(benchmark::State& state) {
     vel::rates::ConvertRequest request;
     request.archive = "archiwum_tab_a_2024.csv";
     request.folder = dir.string();
-    request.previousYear = "2023";
     for (auto _ : state) {
         const vel::rates::ConvertResult result = vel::rates::ConvertArchiveFile(request);
         if (!result.ok()) state.SkipWithError("conversion failed");

@@ -55,10 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t nl = input.find('\n');
     const std::string request = nl == std::string::npos ? std::string() : input.substr(0, nl);
     const std::string reg = nl == std::string::npos ? input : input.substr(nl + 1);
-    const char variants[] = {'A', 'B', 'C', 'D'};
-    const char v = request.empty() ? 'D' : variants[static_cast<unsigned char>(request[0]) % 4];
+    const char variants[] = {'A', 'B', 'C', 'D', 'E'};
+    const char v = request.empty() ? 'D' : variants[static_cast<unsigned char>(request[0]) % 5];
     static const char* const kBases[] = {"JPK\\JPK_VAT_2020-09_WQA-001", "JPK\\JPK_VAT_2021-06_WQA-001",
-                                         "JPK\\JPK_VAT_2021-09_WQA-001", "JPK\\JPK_VAT_2022-06_WQA-001"};
+                                         "JPK\\JPK_VAT_2021-09_WQA-001", "JPK\\JPK_VAT_2022-06_WQA-001",
+                                         "JPK\\JPK_VAT_2026-06_WQA-001"};
     const std::string base = kBases[v - 'A'];
     {
         std::ofstream out(base.substr(0, 3) + "/" + base.substr(4) + "_X.xml", std::ios::binary | std::ios::trunc);

@@ -11,7 +11,7 @@ cp -n "$root"/tests/jpk/data/*.xml "$out/corpus/" 2>/dev/null || true
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -I"$root/src" -I"$root/tests" \
     "$here/jpk_fuzz.cpp" \
-    "$root"/src/jpk/jpk_input.cpp "$root"/src/jpk/jpk_registers.cpp \
+    "$root"/src/jpk/jpk_input.cpp "$root"/src/jpk/jpk_registers.cpp "$root"/src/ksef/ksef.cpp \
     "$root"/src/common/*.cpp "$root"/tests/support/fake_platform.cpp "$root"/src/platform/posix/*.cpp \
     -o "$out/jpk_fuzz"
 exec "$out/jpk_fuzz" -max_total_time="${1:-60}" -max_len=4096 "$out/corpus"

@@ -10,7 +10,7 @@ root=$(cd "$here/.." && pwd)
 out=${FUZZ_OUT:-$root/build/fuzz-request}
 mkdir -p "$out/seeds" "$out/corpus"
 clang++ -std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I"$root/src" -I"$root/tests" "$root"/src/common/*.cpp "$root"/src/jpk/*.cpp "$root"/tests/support/fake_platform.cpp \
+    -I"$root/src" -I"$root/tests" "$root"/src/common/*.cpp "$root"/src/jpk/*.cpp "$root"/src/ksef/*.cpp "$root"/tests/support/fake_platform.cpp \
     "$root"/src/platform/posix/*.cpp "$here/request_fuzz.cpp" -o "$out/request_fuzz"
 seed() { printf "$2" > "$out/seeds/$1"; }
 seed int-run 'Int\r\nJPK\\JPK_VAT_2022-01_WQA-001\r\nRej A\r\nDir C:\\WQA\r\nKwa T\r\nRun\r\nC:\\WQA\r\nWQA.exe\r\n/x\r\n'

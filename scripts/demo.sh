@@ -2,9 +2,14 @@
 # Installs what is missing, builds, and shows the main job: a demo work folder
 # with a two-page report job, and Vel started there. The job prints at the
 # first ticks (to the built-in PDF printer when the machine has no printer).
+# Only the programs are built, not the tests, fuzzers and benchmarks
+# (scripts/build.sh builds those), in the same build folder and configuration.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-bash "$top/scripts/build.sh"
+# The compilers, CMake and Qt; the printers and fonts the program uses.
+bash "$top/scripts/install-deps.sh" build qt
+cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$top/build" -j2 --target vel vel-job
 
 demo=${VEL_DEMO_DIR:-$top/demo}
 mkdir -p "$demo/pdf"

@@ -57,7 +57,7 @@ wait_for 10 at_top_right || fail "the window is not at the top right: $(window_l
 # --- KSeF numbers from the clipboard.
 ksef="   NrKSeF   ( NIP"
 number_is() { [ "$(cat "$work/folder/KSeF.txt" 2>/dev/null)" = "$1" ]; }
-first=1234567890-20260105-ABCDEF012345-AB
+first=1234567890-20260105-ABCDEF012345-FF
 clip "$first"
 wait_for 10 number_is "$first" || fail "the KSeF number did not reach KSeF.txt"
 wait_for 5 mapped "$ksef" || fail "the KSeF window did not show"
@@ -69,7 +69,7 @@ xwd -root -silent | convert xwd:- -crop 470x35+0+0 +repage -fill white +opaque b
 grep -q '#000000' "$work/ksef.txt" || fail "the KSeF window shows no text"
 rm "$work/folder/KSeF.txt"
 wait_for 5 unmapped "$ksef" || fail "the KSeF window stayed after KSeF.txt was taken"
-second=9876543210-20261209-ZYXWVU987654-01
+second=9876543210-20261209-ZYXWVU987654-74
 clip "$second"
 wait_for 10 number_is "$second" || fail "the second KSeF number did not reach KSeF.txt"
 wait_for 5 mapped "$ksef" || fail "the KSeF window did not show the second number"

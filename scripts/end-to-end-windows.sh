@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # vel-job.exe end to end under Wine, with the host's tools on its files:
 #  - print: the sample report to a PDF; pdftotext finds its Polish words in order;
-#  - request: a monthly JPK file from registers; xmllint validates it against
-#    the published schema (jpk-xsd in $VEL_TESTDATA, by default ../shared beside
-#    the checkout; skipped with a note when absent).
+#  - request: a monthly JPK file from registers, of a (2) period and of a (3)
+#    period with KSeF markers; xmllint validates each against its published
+#    schema (jpk-xsd in $VEL_TESTDATA, by default ../shared beside the
+#    checkout; skipped with a note when absent).
 # The receipt through the Windows stand-in fiscal driver runs in test_receipts.
 # Runs after scripts/test-windows.sh, on its prefix.
 set -euo pipefail
@@ -57,5 +58,37 @@ elif xmllint --nonet --noout --schema "$xsd" "$work/jpk/JPK/JPK_VAT_2022-01_WQA-
     echo "end to end: request OK (byte for byte, valid against its schema)"
 else
     echo "end to end: request: not valid against its schema:"; cat "$work/xmllint.log"; failed=1
+fi
+
+# request of today's period: JPK_V7M(3), every row with its KSeF marker
+xsd3="$testdata/jpk-xsd/JPK_V7M_3/Schemat_JPK_V7M(3)_v1-0E.xsd"
+mkdir -p "$work/jpk3/JPK" "$work/jpk3/prog"
+cp "$data/e_2026-11_A.xml" "$work/jpk3/JPK/JPK_VAT_2026-11_WQA-001_A.xml"
+cp "$data/e_2026-11_B.xml" "$work/jpk3/JPK/JPK_VAT_2026-11_WQA-001_B.xml"
+cp "$data/e_2026-11_request.txt" "$work/jpk3/Wykon.to!"
+cp "$root/build-windows/tests/jpk_stand_in.exe" "$work/jpk3/prog/WQA.exe"
+printf 'old\r\n' >"$work/jpk3/VAT7.tmp"
+out3="$work/jpk3/JPK/JPK_VAT_2026-11_WQA-001.XML"
+started_again3() {
+    for _ in $(seq 100); do [ -f "$work/jpk3/prog/args.txt" ] && return 0; sleep 0.1; done
+    return 1
+}
+if ! (cd "$work/jpk3" && "$wine" "$job" request "$(winpath "$work/jpk3")" --now 2026-12-09T10:00:00 \
+        </dev/null >"$work/request3.log" 2>&1); then
+    echo "end to end: vel-job.exe request (3) failed:"; cat "$work/request3.log"; failed=1
+elif ! cmp -s "$out3" "$data/e_2026-11_expected.xml"; then
+    echo "end to end: request (3): the JPK file differs from the expected one"; failed=1
+elif ! cmp -s "$work/jpk3/VAT7.tmp" <(printf 'old\r\n'; cat "$data/e_2026-11_summary.txt"); then
+    echo "end to end: request (3): the summary lines differ from the expected ones"; failed=1
+elif ! started_again3; then
+    echo "end to end: request (3): WQA.exe was not started again"; failed=1
+elif [ -e "$work/jpk3/Vel.err" ]; then
+    echo "end to end: request (3): rows reported without their KSeF marker:"; cat "$work/jpk3/Vel.err"; failed=1
+elif [ ! -f "$xsd3" ]; then
+    echo "end to end: request (3) OK (byte for byte); schema check SKIPPED: no jpk-xsd in VEL_TESTDATA=$testdata"
+elif xmllint --nonet --noout --schema "$xsd3" "$out3" 2>"$work/xmllint3.log"; then
+    echo "end to end: request (3) OK (byte for byte, valid against JPK_V7M(3))"
+else
+    echo "end to end: request (3): not valid against its schema:"; cat "$work/xmllint3.log"; failed=1
 fi
 exit $failed

@@ -16,6 +16,7 @@ ctest --test-dir build-windows --output-on-failure --no-tests=error --timeout 60
 bash scripts/end-to-end-windows.sh || status=1
 bash scripts/end-to-end-vel-windows.sh || status=1
 bash scripts/end-to-end-vel-windows-views.sh || status=1
+bash scripts/end-to-end-vel-windows-dpi.sh || status=1
 bash scripts/end-to-end-spooler-windows.sh || status=1
 echo "Windows (Wine): $(grep -E 'tests passed|tests failed' "$log" | tail -1)"
 grep -c "\*\*\*Skipped" "$log" | sed 's/^/Windows (Wine): skipped tests: /' || true

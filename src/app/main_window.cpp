@@ -389,7 +389,7 @@ void MainWindow::WoxKlik() {
 void MainWindow::NBPKlik() { RequestDownload(program_, kCurrentYearRates); }
 void MainWindow::NBPP() { RequestDownload(program_, kPreviousYearRates); }
 
-void MainWindow::KSFKlik() { program_.sys.shell.open(kKsefLoginUrl, "", "", platform::ShowMode::Normal); }
+void MainWindow::KSFKlik() { program_.sys.shell.open(kKsefAppUrl, "", "", platform::ShowMode::Normal); }
 
 void MainWindow::DruP() {
     view_.move(view_.screenWidth() - view_.width(), view_.top());

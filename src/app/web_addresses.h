@@ -12,7 +12,8 @@ inline constexpr std::string_view kRateArchiveBase = "https://static.nbp.pl/dane
 
 inline constexpr const char* kMakerSiteUrl = "https://www.mirva-soft.pl";
 inline constexpr const char* kJpkClientUrl = "https://e-mikrofirma.mf.gov.pl/jpk-client";
-inline constexpr const char* kKsefLoginUrl = "https://ksef.mf.gov.pl/web/login";
+// The e-invoice system's taxpayer application (its former /web/login page is retired).
+inline constexpr const char* kKsefAppUrl = "https://ap.ksef.mf.gov.pl/";
 // Hint of the "Sarno" panel: the maker's site on a click, the JPK client on a right click.
 inline constexpr const char* kMakerPanelHint = "www.mirva-soft.pl  (prawy: e-mikrofirma.mf.gov.pl/jpk-client)";
 

@@ -177,7 +177,7 @@ std::vector<DirEntry> FindEntries(std::string_view pattern) {
         e.name = name;
         std::error_code sec;
         e.isDir = it->is_directory(sec);
-        e.hidden = !name.empty() && name[0] == '.';
+        e.hidden = (!name.empty() && name[0] == '.') || platform::MarkedHiddenOrSystem(it->path());
         if (!e.isDir) {
             auto size = it->file_size(sec);
             e.size = sec ? 0 : static_cast<std::int64_t>(size);

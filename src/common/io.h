@@ -78,7 +78,7 @@ bool WildcardMatch(std::string_view pattern, std::string_view name);
 struct DirEntry {
     std::string name;  // bare name, no folder
     bool isDir = false;
-    bool hidden = false;  // a name starting with '.'
+    bool hidden = false;  // a name starting with '.', or marked hidden or system
     std::int64_t size = 0;
 };
 
@@ -86,8 +86,8 @@ struct DirEntry {
 // (the folder part is taken literally). Unordered. Silent: an unreadable
 // folder gives no entries.
 std::vector<DirEntry> FindEntries(std::string_view pattern);
-// Bare names of the ordinary files that match (no folders, no hidden files,
-// no links, FIFOs or devices, no file with a second hard link).
+// Bare names of the ordinary files that match (no folders, no hidden or
+// system files, no links, FIFOs or devices, no file with a second hard link).
 std::vector<std::string> FindFiles(std::string_view pattern);
 
 bool PatternExists(std::string_view pattern);

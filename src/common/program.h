@@ -61,6 +61,10 @@ struct ProgramState {
 
     std::string rememberedClipboard;  // last clipboard text the dispatcher looked at
     std::string savedStatus;          // status text the dispatcher puts back after a job
+    // The dispatcher's own waiting message as last shown, and the text it
+    // replaced: a job that waited puts back what the user saw before it.
+    std::string waitingShown;
+    std::string beforeWaiting;
 
     // Job files (work path) seen by the scans of earlier ticks, and job files
     // that were done in this run but could not be removed: the latter are

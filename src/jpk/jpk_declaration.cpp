@@ -5,6 +5,7 @@
 #include "common/status.h"
 #include "platform/clock.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
@@ -23,8 +24,38 @@ void CheckKeyPresent(JpkRun& run, std::string_view key) {
 }  // namespace
 
 double RoundWhole(double amount) {
-    const double grosze = std::nearbyint(amount * 100.0) / 100.0;
-    return static_cast<double>(RoundHalfEven(grosze));
+    // Whole grosze first, so that a binary residue never tips a half.
+    const long long grosze = std::llround(amount * 100.0);
+    const long long whole = grosze >= 0 ? (grosze + 50) / 100 : -((-grosze + 50) / 100);
+    return static_cast<double>(whole);
+}
+
+std::string EscapeRequestText(std::string_view text) {
+    if (text.find_first_of("&<") == std::string_view::npos) return std::string(text);
+    // An entity reference already written stays as it is.
+    auto entityAt = [text](std::size_t at) {
+        const std::string_view rest = text.substr(at);
+        for (std::string_view named : {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"}) {
+            if (rest.starts_with(named)) return true;
+        }
+        if (!rest.starts_with("&#")) return false;
+        std::size_t i = 2;
+        const bool hex = i < rest.size() && rest[i] == 'x';
+        if (hex) ++i;
+        const std::size_t digits = i;
+        while (i < rest.size() && (std::isdigit(static_cast<unsigned char>(rest[i])) ||
+                                   (hex && std::isxdigit(static_cast<unsigned char>(rest[i])))))
+            ++i;
+        return i > digits && i < rest.size() && rest[i] == ';';
+    };
+    std::string out;
+    out.reserve(text.size() + 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '<') out += "&lt;";
+        else if (text[i] == '&' && !entityAt(i)) out += "&amp;";
+        else out += text[i];
+    }
+    return out;
 }
 
 std::string CreationTime(Program& program) {
@@ -45,58 +76,62 @@ void WriteHeader(JpkRun& run, LineWriter& out, const std::string& creationTime) 
         out.WriteTag(1, "Naglowek");
         out.WriteLeafAttr(2, "KodFormularza", "JPK_VAT", "kodSystemowy=\"JPK_VAT (3)\" wersjaSchemy=\"1-1\"");
         out.WriteLeaf(2, "WariantFormularza", "3");
-        out.WriteLeaf(2, "CelZlozenia", cel);
+        out.WriteLeaf(2, "CelZlozenia", EscapeRequestText(cel));
         out.WriteLeaf(2, "DataWytworzeniaJPK", creationTime);
-        out.WriteLeaf(2, "DataOd", FirstDayText(run.period));
-        out.WriteLeaf(2, "DataDo", LastDayText(run.period));
+        out.WriteLeaf(2, "DataOd", EscapeRequestText(FirstDayText(run.period)));
+        out.WriteLeaf(2, "DataDo", EscapeRequestText(LastDayText(run.period)));
         out.WriteLeaf(2, "NazwaSystemu", kSystemName);
         out.WriteTag(1, "/Naglowek");
         out.WriteTag(1, "Podmiot1");
-        out.WriteLeaf(2, "NIP", run.Key("NIP"));
-        out.WriteLeaf(2, "PelnaNazwa", run.Key("PNa"));
-        out.WriteLeaf(2, "Email", run.Key("Ema"));
+        out.WriteLeaf(2, "NIP", EscapeRequestText(run.Key("NIP")));
+        out.WriteLeaf(2, "PelnaNazwa", EscapeRequestText(run.Key("PNa")));
+        out.WriteLeaf(2, "Email", EscapeRequestText(run.Key("Ema")));
         out.WriteTag(1, "/Podmiot1");
         CheckKeyPresent(run, "NIP");
         CheckKeyPresent(run, "Ema");
         return;
     }
 
-    const bool d = run.variant == Variant::D;
+    // The second and third generations are unprefixed and differ in their
+    // namespaces and form codes only.
+    const bool e = run.variant == Variant::E;
+    const bool d = run.variant == Variant::D || e;
     const bool k = run.quarterly;
-    std::string root = "JPK xmlns:etd=" + Quoted(d ? kNsEtd2021 : kNsEtd2020);
-    if (d) root += " xmlns=" + Quoted(k ? kNsV7K2 : kNsV7M2);
+    std::string root = "JPK xmlns:etd=" + Quoted(e ? kNsEtd2022 : d ? kNsEtd2021 : kNsEtd2020);
+    if (e) root += " xmlns=" + Quoted(k ? kNsV7K3 : kNsV7M3);
+    else if (d) root += " xmlns=" + Quoted(k ? kNsV7K2 : kNsV7M2);
     else root += " xmlns:tns=" + Quoted(k ? kNsV7K1 : kNsV7M1);
     out.WriteTag(0, root);
     out.WriteTag(1, "Naglowek");
     const std::string form = k ? "JPK_V7K" : "JPK_V7M";
-    const std::string version = d ? "2" : "1";
+    const std::string version = e ? "3" : d ? "2" : "1";
     out.WriteLeafAttr(2, "KodFormularza", "JPK_VAT",
                       "kodSystemowy=\"" + form + " (" + version + ")\" wersjaSchemy=\"" + (d ? "1-0E" : "1-2E") + "\"");
     out.WriteLeaf(2, "WariantFormularza", version);
     out.WriteLeaf(2, "DataWytworzeniaJPK", creationTime);
     out.WriteLeaf(2, "NazwaSystemu", kSystemName);
     out.WriteLeafAttr(2, "CelZlozenia", cel == "1" ? "1" : "2", "poz=\"P_7\"");
-    out.WriteLeaf(2, "KodUrzedu", run.Key("KUr"));
-    out.WriteLeaf(2, "Rok", run.period.substr(0, 4));
-    out.WriteLeaf(2, "Miesiac", run.period.size() >= 7 ? run.period.substr(5, 2) : std::string());
+    out.WriteLeaf(2, "KodUrzedu", EscapeRequestText(run.Key("KUr")));
+    out.WriteLeaf(2, "Rok", EscapeRequestText(run.period.substr(0, 4)));
+    out.WriteLeaf(2, "Miesiac", EscapeRequestText(run.period.size() >= 7 ? run.period.substr(5, 2) : std::string()));
     out.WriteTag(1, "/Naglowek");
     out.WriteTag(1, "Podmiot1 rola=\"Podatnik\"");
     const std::string name = run.Key("PNa");
     if (run.Key("RPo") != "OFi") {
         out.WriteTag(2, "OsobaNiefizyczna");
-        out.WriteLeaf(3, "NIP", run.Key("NIP"));
-        out.WriteLeaf(3, "PelnaNazwa", name);
-        out.WriteLeaf(3, "Email", run.Key("Ema"));
-        out.WriteLeaf(3, "Telefon", run.Key("Tel"));
+        out.WriteLeaf(3, "NIP", EscapeRequestText(run.Key("NIP")));
+        out.WriteLeaf(3, "PelnaNazwa", EscapeRequestText(name));
+        out.WriteLeaf(3, "Email", EscapeRequestText(run.Key("Ema")));
+        out.WriteLeaf(3, "Telefon", EscapeRequestText(run.Key("Tel")));
         out.WriteTag(2, "/OsobaNiefizyczna");
     } else {
         out.WriteTag(2, "OsobaFizyczna");
-        out.WriteLeaf(3, "etd:NIP", run.Key("NIP"));
-        out.WriteLeaf(3, "etd:ImiePierwsze", NameField(name, 2));
-        out.WriteLeaf(3, "etd:Nazwisko", NameField(name, 1));
-        out.WriteLeaf(3, "etd:DataUrodzenia", NameField(name, 3));
-        out.WriteLeaf(3, "Email", run.Key("Ema"));
-        out.WriteLeaf(3, "Telefon", run.Key("Tel"));
+        out.WriteLeaf(3, "etd:NIP", EscapeRequestText(run.Key("NIP")));
+        out.WriteLeaf(3, "etd:ImiePierwsze", EscapeRequestText(NameField(name, 2)));
+        out.WriteLeaf(3, "etd:Nazwisko", EscapeRequestText(NameField(name, 1)));
+        out.WriteLeaf(3, "etd:DataUrodzenia", EscapeRequestText(NameField(name, 3)));
+        out.WriteLeaf(3, "Email", EscapeRequestText(run.Key("Ema")));
+        out.WriteLeaf(3, "Telefon", EscapeRequestText(run.Key("Tel")));
         out.WriteTag(2, "/OsobaFizyczna");
     }
     out.WriteTag(1, "/Podmiot1");
@@ -133,6 +168,7 @@ void ComputeJpkV7(JpkRun& run) {
     KTable& k = run.k;
     k[37] = Sum(run, {10, 11, 13, 15, 17, 19, 21, 22, 23, 25, 27, 29, 31});
     k[38] = Sum(run, {16, 18, 20, 24, 26, 28, 30, 32, 33, 34}) - Sum(run, {35, 36});
+    if (run.Third()) k[38] -= Sum(run, {360});  // the deposit system's unreturned deposits
     k[39] = run.KeyAmount("K39");
     k[46] = run.KeyAmount("K46");
     k[47] = run.KeyAmount("K47");
@@ -151,11 +187,17 @@ void ComputeJpkV7(JpkRun& run) {
     k[54] = run.KeyAmount("K54");
     if (k[54] > k[53]) k[54] = k[53];
 
-    // P_540 and P_560 exist in the (2) generation only.
-    const std::string_view fields =
-        run.variant == Variant::D ? " K540 K55 K56 K560 K57 K58 " : " K55 K56 K57 K58 ";
+    // P_540 and P_560 exist from the (2) generation on; (3) drops P_57 (60
+    // days) and makes P_560 (40 days) the basic term.
+    std::string_view fields = " K55 K56 K57 K58 ";
+    std::string_view basic = "K57";
+    if (run.variant == Variant::D) fields = " K540 K55 K56 K560 K57 K58 ";
+    if (run.Third()) {
+        fields = " K540 K55 K56 K560 K58 ";
+        basic = "K560";
+    }
     run.refundField = run.Key("Zwr").substr(0, 6);
-    if (fields.find(" " + run.refundField + " ") == std::string_view::npos) run.refundField = "K57";
+    if (fields.find(" " + run.refundField + " ") == std::string_view::npos) run.refundField = basic;
     if (k[54] == 0) run.refundField.clear();
     if (run.refundField.empty()) k[54] = 0;
 
@@ -209,6 +251,7 @@ void ComputeJpkVat3(JpkRun& run) {
 void ComputeDeclaration(JpkRun& run) {
     if (run.rounding == 'N') {
         for (int n = 9; n <= 70; ++n) run.k[n] = RoundWhole(run.k[n]);
+        run.k[360] = RoundWhole(run.k[360]);
     }
     if (run.variant == Variant::A) ComputeJpkVat3(run);
     else ComputeJpkV7(run);
@@ -219,12 +262,10 @@ void ComputeDeclaration(JpkRun& run) {
 }
 
 void WritePosition(const JpkRun& run, LineWriter& out, std::string_view name, double amount) {
-    std::string text;
-    if (amount == 0) text = "0";
-    // Every position is a whole number in the schemas; mode J keeps the
-    // grosze in the computations and rounds at the output only.
-    else if (run.rounding == 'J') text = FormatFixed0(RoundWhole(amount));
-    else text = FormatFixed0(amount);
+    // Every position is a whole number in the schemas, rounded as the tax
+    // ordinance rounds; mode J keeps the grosze in the computations and
+    // rounds at the output only.
+    const std::string text = amount == 0 ? "0" : FormatFixed0(RoundWhole(amount));
     out.WriteLeaf(3, name, text);
 }
 
@@ -232,20 +273,21 @@ void WriteDeclaration(JpkRun& run, LineWriter& out) {
     ComputeDeclaration(run);
     if (!DeclarationDue(run)) return;
     const KTable& k = run.k;
-    const bool d = run.variant == Variant::D;
+    const bool e = run.variant == Variant::E;
+    const bool d = run.variant == Variant::D || e;
     auto position = [&](int n) { WritePosition(run, out, "P_" + std::to_string(n), k[n]); };
 
     out.WriteTag(1, "Deklaracja");
     out.WriteTag(2, "Naglowek");
     const std::string version = d ? "1-0E" : "1-2E";
     if (!run.quarterly) {
-        const std::string code = d ? "22" : "21";
+        const std::string code = e ? "23" : d ? "22" : "21";
         out.WriteLeafAttr(3, "KodFormularzaDekl", "VAT-7",
                           "kodSystemowy=\"VAT-7 (" + code +
                               ")\" kodPodatku=\"VAT\" rodzajZobowiazania=\"Z\" wersjaSchemy=\"" + version + "\"");
         out.WriteLeaf(3, "WariantFormularzaDekl", code);
     } else {
-        const std::string code = d ? "16" : "15";
+        const std::string code = e ? "17" : d ? "16" : "15";
         out.WriteLeafAttr(3, "KodFormularzaDekl", "VAT-7K",
                           "kodSystemowy=\"VAT-7K (" + code +
                               ")\" kodPodatku=\"VAT\" rodzajZobowiazania=\"Z\" wersjaSchemy=\"" + version + "\"");
@@ -258,7 +300,8 @@ void WriteDeclaration(JpkRun& run, LineWriter& out) {
     for (int n = 10; n <= 36; ++n) {
         if (k[n] != 0 || PairNonZero(k, n)) position(n);
     }
-    if (k[9] != 0) out.WriteComment(3, FormatFixed0(k[9]) + "  VAT_marza");
+    if (k[360] != 0) position(360);
+    if (k[9] != 0) out.WriteComment(3, FormatFixed0(RoundWhole(k[9])) + "  VAT_marza");
     position(37);
     position(38);
     if (k[39] > 0) position(39);
@@ -270,7 +313,7 @@ void WriteDeclaration(JpkRun& run, LineWriter& out) {
         position(42);
         position(43);
     }
-    if (k[70] != 0) out.WriteComment(3, FormatFixed0(k[70]) + "  VAT_marza");
+    if (k[70] != 0) out.WriteComment(3, FormatFixed0(RoundWhole(k[70])) + "  VAT_marza");
     for (int n = 44; n <= 54; ++n) {
         if (k[n] != 0 || n == 51) position(n);
     }
@@ -280,10 +323,13 @@ void WriteDeclaration(JpkRun& run, LineWriter& out) {
     if (k[60] > 0) {
         WritePosition(run, out, "P_59", 1);
         position(60);
-        out.WriteLeaf(3, "P_61", run.innText);
+        out.WriteLeaf(3, "P_61", EscapeRequestText(run.innText));
     }
     if (k[62] != 0) position(62);
     for (int n = 63; n <= 67; ++n) {
+        // The yes-mark K660 has its position between P_66 and P_67 from the
+        // (2) generation on.
+        if (n == 67 && d && k[660] == 1) WritePosition(run, out, "P_660", 1);
         if (run.Key("K" + std::to_string(n)) == "T") WritePosition(run, out, "P_" + std::to_string(n), 1);
     }
     // Both may only be zero or negative.
@@ -306,7 +352,7 @@ void WriteDeclaration(JpkRun& run, LineWriter& out) {
     for (std::size_t at; (at = reason.find("  ")) != std::string::npos;) reason.erase(at, 1);
     while (!reason.empty() && reason.front() == ' ') reason.erase(0, 1);
     while (!reason.empty() && reason.back() == ' ') reason.pop_back();
-    if (run.Key("Cel") > "1" && !reason.empty()) out.WriteLeaf(3, "P_ORDZU", reason);
+    if (run.Key("Cel") > "1" && !reason.empty()) out.WriteLeaf(3, "P_ORDZU", EscapeRequestText(reason));
 
     out.WriteTag(2, "/PozycjeSzczegolowe");
     out.WriteLeaf(2, "Pouczenia", "1");

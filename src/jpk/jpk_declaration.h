@@ -18,6 +18,9 @@ inline constexpr std::string_view kNsEtd2020 = "http://crd.gov.pl/xml/schematy/d
 inline constexpr std::string_view kNsV7M2 = "http://crd.gov.pl/wzor/2021/12/27/11148/";
 inline constexpr std::string_view kNsV7K2 = "http://crd.gov.pl/wzor/2021/12/27/11149/";
 inline constexpr std::string_view kNsEtd2021 = "http://crd.gov.pl/xml/schematy/dziedzinowe/mf/2021/06/08/eD/DefinicjeTypy/";
+inline constexpr std::string_view kNsV7M3 = "http://crd.gov.pl/wzor/2025/12/19/14090/";
+inline constexpr std::string_view kNsV7K3 = "http://crd.gov.pl/wzor/2025/12/19/14089/";
+inline constexpr std::string_view kNsEtd2022 = "http://crd.gov.pl/xml/schematy/dziedzinowe/mf/2022/09/13/eD/DefinicjeTypy/";
 
 inline constexpr std::string_view kSystemName = "Vel (WQA, WQB, WQC, WQm, WQn, WQp)";
 
@@ -41,9 +44,14 @@ void WritePosition(const JpkRun& run, LineWriter& out, std::string_view name, do
 // For a net field: its tax field is not 0; for a tax field: its net field is not 0.
 bool PairNonZero(const KTable& k, int n);
 
-// Rounds an amount to whole units, halves to the even neighbour. The amount is
-// first taken to whole grosze, so that sums of two-decimal amounts that carry
-// binary noise still round from their true value.
+// Rounds an amount to whole zloty as the tax ordinance does: under 50 groszy
+// down, 50 groszy and more away from zero. The amount is first taken to whole
+// grosze, so that sums of two-decimal amounts that carry binary noise still
+// round from their true value.
 double RoundWhole(double amount);
+
+// A text of the request as an element's content: "<" and an "&" that begins
+// no entity reference are escaped, every other byte stays.
+std::string EscapeRequestText(std::string_view text);
 
 }  // namespace vel::jpk

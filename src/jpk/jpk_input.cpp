@@ -102,7 +102,8 @@ Variant VariantOf(std::string_view period) {
     if (period <= "2020-09") return Variant::A;
     if (period <= "2021-06") return Variant::B;
     if (period <= "2021-12") return Variant::C;
-    return Variant::D;
+    if (period <= "2026-01") return Variant::D;
+    return Variant::E;
 }
 
 char QuarterDigit(std::string_view period) {

@@ -14,8 +14,9 @@
 namespace vel::jpk {
 
 // Schema generation chosen by the period: A JPK_VAT(3); B and C JPK_V7M(1) /
-// JPK_V7K(1) with the tns: prefix; D JPK_V7M(2) / JPK_V7K(2).
-enum class Variant { A, B, C, D };
+// JPK_V7K(1) with the tns: prefix; D JPK_V7M(2) / JPK_V7K(2); E JPK_V7M(3) /
+// JPK_V7K(3), the only structures the gateway takes for periods from 2026-02.
+enum class Variant { A, B, C, D, E };
 
 inline constexpr int kRequestLineCount = 199;
 inline constexpr std::size_t kKeyValueLimit = 250;

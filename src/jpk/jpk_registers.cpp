@@ -4,8 +4,10 @@
 #include "common/io.h"
 #include "common/program.h"
 #include "common/status.h"
+#include "ksef/ksef.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <cstdio>
 #include <initializer_list>
@@ -123,7 +125,7 @@ void LineWriter::WriteRegisterLine(std::string_view line, bool skip) {
     if (line_.size() > start) Flush();
 }
 
-int ElementField(std::string_view element, bool margins) {
+int ElementField(std::string_view element, bool margins, bool allDigits) {
     if (margins && Contains(element, "pVAT_")) return 70;
     if (margins && Contains(element, "zVAT_")) return 9;
     std::size_t at = element.find("K_");
@@ -131,7 +133,14 @@ int ElementField(std::string_view element, bool margins) {
     const char a = element[at + 2];
     const char b = element[at + 3];
     if (a < '0' || a > '9' || b < '0' || b > '9') return 0;
-    const int n = (a - '0') * 10 + (b - '0');
+    int n = (a - '0') * 10 + (b - '0');
+    if (allDigits) {
+        for (std::size_t i = at + 4; i < element.size() && element[i] >= '0' && element[i] <= '9'; ++i) {
+            n = n * 10 + (element[i] - '0');
+            // No field lies beyond the table; such an element carries no amount.
+            if (n >= static_cast<int>(std::tuple_size_v<KTable>)) return 0;
+        }
+    }
     // Numbers below 10 would land on the running totals of the table.
     return n >= 10 ? n : 0;
 }
@@ -152,7 +161,7 @@ void MapRegisterElement(JpkRun& run, std::string_view element, bool skip, std::s
         if (at != std::string::npos) line.insert(at + 2, "tns:");
     }
 
-    const int n = ElementField(element, run.marginMarks);
+    const int n = ElementField(element, run.marginMarks, run.Third());
     if (n == 0) return;
     const double amount = ElementAmount(element);
     if (!run.countFlag) return;
@@ -170,7 +179,7 @@ void MapRegisterElement(JpkRun& run, std::string_view element, bool skip, std::s
     } else {
         if (OneOf(n, {10, 11, 13, 15, 17, 19, 21, 22, 23, 25, 27, 29, 31})) run.k[8] += amount;
         else if (OneOf(n, {16, 18, 20, 24, 26, 28, 30, 32, 33, 34})) run.k[7] += amount;
-        else if (OneOf(n, {35, 36})) run.k[7] -= amount;
+        else if (OneOf(n, {35, 36, 360})) run.k[7] -= amount;
         else if (OneOf(n, {40, 42})) run.k[6] += amount;
         else if (OneOf(n, {41, 43})) run.k[5] += amount;
     }
@@ -276,6 +285,54 @@ struct RegisterKind {
     const char* numberName;
     const char* noRowsText;
     bool sales;
+    const char* documentName;  // the row's document number, which names it to the user
+};
+
+// What one copied row of the third generation says of its KSeF marker.
+class RowMarkers {
+public:
+    void Start() {
+        markers_ = 0;
+        number_.clear();
+        document_.clear();
+    }
+    // Looks at one leaf of the row.
+    void See(std::string_view element, std::string_view documentName) {
+        if (LeafIs(element, "NrKSeF")) {
+            ++markers_;
+            number_ = LeafText(element);
+        } else if (LeafIs(element, "OFF") || LeafIs(element, "BFK") || LeafIs(element, "DI")) {
+            ++markers_;
+        } else if (LeafIs(element, documentName)) {
+            document_ = LeafText(element);
+        }
+    }
+    // At the row's end tag: enters the row in the run's lists when it lacks
+    // its one marker or its number cannot be right.
+    void End(JpkRun& run, const std::string& file) const {
+        const std::string where = file + "  " + document_;
+        if (markers_ != 1) run.unmarkedRows.push_back(where);
+        if (!number_.empty() && !ksef::KsefChecksumOk(number_)) run.badKsefRows.push_back(where + "  " + number_);
+    }
+
+private:
+    static bool LeafIs(std::string_view element, std::string_view name) {
+        return element.size() > name.size() + 1 && element[0] == '<' && element.substr(1, name.size()) == name &&
+               (element[name.size() + 1] == '>' || element[name.size() + 1] == ' ');
+    }
+    static std::string LeafText(std::string_view element) {
+        const std::size_t gt = element.find('>');
+        const std::size_t close = element.find("</");
+        if (gt == std::string_view::npos || close == std::string_view::npos || close < gt) return {};
+        std::string_view text = element.substr(gt + 1, close - gt - 1);
+        while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
+        while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+        return std::string(text);
+    }
+
+    int markers_ = 0;
+    std::string number_;
+    std::string document_;
 };
 
 void CopyRegisterFile(JpkRun& run, LineWriter& out, const RegisterKind& kind, const std::string& file, bool skip,
@@ -296,6 +353,10 @@ void CopyRegisterFile(JpkRun& run, LineWriter& out, const RegisterKind& kind, co
     std::string line;
     bool ended = false;
     const bool dropAddresses = run.variant != Variant::A;
+    // Only the rows that go into the file need their markers.
+    const bool checkMarkers = run.Third() && !skip;
+    RowMarkers row;
+    row.Start();
     while (!run.buffer.Empty()) {
         const std::string& element = run.buffer.NextElement();
         if (element.empty()) continue;
@@ -307,6 +368,10 @@ void CopyRegisterFile(JpkRun& run, LineWriter& out, const RegisterKind& kind, co
         if (marks & kComment) {
             out.WriteRegisterLine(element, skip);
         } else if (marks & kind.row) {
+            if (checkMarkers) {
+                if (element.size() > 1 && element[1] == '/') row.End(run, file);
+                else row.Start();
+            }
             if (marks & kTyp) out.WriteRegisterLine(RowTag(element), skip);
             else out.WriteRegisterLine(element, skip);
         } else if (marks & kind.number) {
@@ -326,6 +391,7 @@ void CopyRegisterFile(JpkRun& run, LineWriter& out, const RegisterKind& kind, co
                 if (marks & kRo) run.countFlag = true;
                 if (marks & kCorrection) run.correctionFlag = true;
             }
+            if (checkMarkers) row.See(element, kind.documentName);
             if (!(dropAddresses && (marks & kAddress))) {
                 MapRegisterElement(run, element, skip, line);
                 out.WriteRegisterLine(line, skip);
@@ -356,7 +422,7 @@ void WriteSalesRegister(JpkRun& run, LineWriter& out) {
     const bool a = run.variant == Variant::A;
     const int level = a ? 2 : 3;
     static const RegisterKind kSales{"SprzedazWiersz", kSalesCtrl, kSalesRow, kSalesNumber, "LpSprzedazy",
-                                     "\" bez sprzed.", true};
+                                     "\" bez sprzed.", true, "DowodSprzedazy"};
     CopyRegisterFiles(run, out, kSales, level);
 
     const int first = a ? 36 : 33;
@@ -371,6 +437,8 @@ void WriteSalesRegister(JpkRun& run, LineWriter& out) {
         if (a) out.WriteLeaf(level, "AdresKontrahenta", "BRAK");
         out.WriteLeaf(level, "DowodSprzedazy", "BRAK");
         out.WriteLeaf(level, "DataWystawienia", LastDayText(run.period));
+        // An internal document: the one KSeF marker the program knows itself.
+        if (run.Third()) out.WriteLeaf(level, "DI", "1");
         if (!a) out.WriteLeaf(level, "TypDokumentu", "WEW");
         out.WriteLeaf(level, "K_" + std::to_string(n), FormatFixed2(v));
         run.k[n] = v;  // the request amount stands for the whole field
@@ -395,7 +463,7 @@ void WritePurchaseRegister(JpkRun& run, LineWriter& out) {
     const bool a = run.variant == Variant::A;
     const int level = a ? 2 : 3;
     static const RegisterKind kPurchases{"ZakupWiersz", kPurchaseCtrl, kPurchaseRow, kPurchaseNumber, "LpZakupu",
-                                         "\" bez zakup\xf3w", false};  // "bez zakupów"
+                                         "\" bez zakup\xf3w", false, "DowodZakupu"};  // "bez zakupów"
     CopyRegisterFiles(run, out, kPurchases, level);
 
     if (!a) {
@@ -409,6 +477,7 @@ void WritePurchaseRegister(JpkRun& run, LineWriter& out) {
             out.WriteLeaf(level, "NazwaDostawcy", "BRAK");
             out.WriteLeaf(level, "DowodZakupu", "BRAK");
             out.WriteLeaf(level, "DataZakupu", LastDayText(run.period));
+            if (run.Third()) out.WriteLeaf(level, "DI", "1");
             out.WriteLeaf(level, "DokumentZakupu", "WEW");
             out.WriteLeaf(level, "K_" + std::to_string(n), FormatFixed2(v));
             run.k[n] = v;
@@ -422,6 +491,40 @@ void WritePurchaseRegister(JpkRun& run, LineWriter& out) {
     out.WriteLeaf(level, "LiczbaWierszyZakupow", std::to_string(run.purchaseRows));
     out.WriteLeaf(level, "PodatekNaliczony", FormatFixed2(run.k[5]));
     out.WriteTag(level - 1, "/ZakupCtrl");
+}
+
+std::string RowCountText(std::size_t n) {
+    const std::size_t tens = n % 100;
+    const char* word = "wierszy";
+    if (n == 1) word = "wiersz";
+    else if (n % 10 >= 2 && n % 10 <= 4 && (tens < 12 || tens > 14)) word = "wiersze";
+    return std::to_string(n) + " " + word;
+}
+
+std::string ReportKsefRows(JpkRun& run) {
+    if (run.unmarkedRows.empty() && run.badKsefRows.empty()) return {};
+    const std::string unmarked = "Brak znacznika KSeF";
+    const std::string bad = "B\xb3\xea" "dny numer KSeF";  // "Błędny numer KSeF"
+    std::string trace;
+    for (const auto& row : run.unmarkedRows) trace += " " + unmarked + "  " + row + "\r\n";
+    for (const auto& row : run.badKsefRows) trace += " " + bad + "  " + row + "\r\n";
+    try {
+        AppendFile("Vel.err", trace);
+    } catch (const IoError&) {
+        // The status line still gives the counts.
+    }
+    // Both counts on the one status line, short enough for its panel.
+    std::string text;
+    if (run.badKsefRows.empty()) {
+        text = unmarked + ": " + RowCountText(run.unmarkedRows.size());
+    } else if (run.unmarkedRows.empty()) {
+        text = bad + ": " + RowCountText(run.badKsefRows.size());
+    } else {
+        text = unmarked + ": " + std::to_string(run.unmarkedRows.size()) + ", b\xb3\xea" "dny nr: " +
+               std::to_string(run.badKsefRows.size());
+    }
+    ShowStatus(run.program, text);
+    return text;
 }
 
 }  // namespace vel::jpk

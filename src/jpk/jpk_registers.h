@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vel {
 class Program;
@@ -44,10 +45,20 @@ struct JpkRun {
     RegisterBuffer buffer;
     bool marginMarks = true;  // the register file may hold margin-scheme amounts
 
+    // Current-month rows of the third generation that the file cannot be filed
+    // with as they stand, each as register file and document number: rows
+    // with no KSeF marker (or more than one), rows whose KSeF number fails its
+    // checksum. The file is still written; the user is told.
+    std::vector<std::string> unmarkedRows;
+    std::vector<std::string> badKsefRows;
+
     std::string refundField;  // "K57" and the like, empty without a refund
     std::string innText;      // kind of liability a refund is set against
 
     bool Prefixed() const { return variant == Variant::B || variant == Variant::C; }
+    // The third generation: rows carry KSeF markers, field numbers may have
+    // three digits (K_360).
+    bool Third() const { return variant == Variant::E; }
     std::string Key(std::string_view key) const { return request.LookupKey(key); }
     double KeyAmount(std::string_view key) const { return ParseAmount(request.LookupKey(key)); }
 };
@@ -86,8 +97,10 @@ std::string MapRegisterElement(JpkRun& run, std::string_view element, bool skip)
 // The same into a caller's buffer, which keeps its capacity from row to row.
 void MapRegisterElement(JpkRun& run, std::string_view element, bool skip, std::string& line);
 // Field number of an element's amount, 0 when it carries none. Without
-// `margins` the element is known to hold no "zVAT_" or "pVAT_".
-int ElementField(std::string_view element, bool margins = true);
+// `margins` the element is known to hold no "zVAT_" or "pVAT_". With
+// `allDigits` (the third generation) the number is every digit after "K_", so
+// that K_360 is field 360; otherwise the two digits after it.
+int ElementField(std::string_view element, bool margins = true, bool allDigits = false);
 
 // Merge the register files of the month (and of the earlier months of a
 // quarter, in skip mode) into `out`, renumbered, with the request's own rows
@@ -98,5 +111,12 @@ void WritePurchaseRegister(JpkRun& run, LineWriter& out);
 // Reads a register file into the run's buffer; a file that cannot be opened
 // enters the missing-letters list.
 bool ReadWholeFile(JpkRun& run, const std::string& file, char letter);
+
+// Tells the user of the rows in `unmarkedRows` and `badKsefRows`: their counts
+// on the status line, each row in "Vel.err". Returns the status text, empty
+// (and nothing told) when there are none.
+std::string ReportKsefRows(JpkRun& run);
+// "1 wiersz", "3 wiersze", "5 wierszy".
+std::string RowCountText(std::size_t n);
 
 }  // namespace vel::jpk

@@ -193,8 +193,8 @@ std::string SummaryLines(const JpkRun& run) {
         line("  K67 = 1");
         line("  108 = X");
     }
-    if (k[68] < 0) line("  K68 = " + FormatFixed0(k[68]));
-    if (k[69] < 0) line("  K69 = " + FormatFixed0(k[69]));
+    if (k[68] < 0) line("  K68 = " + FormatFixed0(RoundWhole(k[68])));
+    if (k[69] < 0) line("  K69 = " + FormatFixed0(RoundWhole(k[69])));
     line("  JPK = " + run.base);
     std::string kind = "VAT-7";
     if (run.variant != Variant::A && run.quarterly) kind = run.quarterDigit == '0' ? "JPK" : "VAT-7 K";
@@ -283,9 +283,25 @@ bool RetryWhileBusy(Program& program, const std::string& output, const std::func
     return true;
 }
 
+// A rebuilt declaration never takes the place of an earlier one, which may be
+// the one that was filed: the first earlier output becomes B + "_0.xml", each
+// later one the next free number.
+void KeepEarlierOutput(Program& program, const std::string& base, const std::string& output) {
+    if (!FileExists(output)) return;
+    for (unsigned long n = 0;; ++n) {
+        const std::string earlier = base + "_" + std::to_string(n) + ".xml";
+        if (RenameFileQuietly(output, earlier)) {
+            ShowStatus(program, earlier);
+            return;
+        }
+        std::error_code ec;
+        if (!fs::exists(NativePath(earlier), ec)) return;  // the name was free: the output itself cannot move
+    }
+}
+
 }  // namespace
 
-bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingLetters) {
+bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingLetters, std::string* notice) {
     JpkRun run(program, request);
     run.missingLetters = missingLetters;
     run.base = request.Line(2);
@@ -294,17 +310,14 @@ bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingL
     run.quarterDigit = QuarterDigit(run.period);
 
     const std::string output = run.base + ".XML";
-    const std::string earlier = run.base + "_0.xml";
     const std::vector<fs::path> folders = RequestFolders(request);
-    for (const std::string& name : {output, earlier}) {
-        // A folder in the output's place only makes its write fail, as a
-        // locked file does; a link or a name outside is refused.
-        if (const std::string why = RefusedRequestName(name, folders, true); !why.empty()) {
-            RefuseName(program, name, why);
-            return false;
-        }
+    // A folder in the output's place only makes its write fail, as a locked
+    // file does; a link or a name outside is refused.
+    if (const std::string why = RefusedRequestName(output, folders, true); !why.empty()) {
+        RefuseName(program, output, why);
+        return false;
     }
-    if (FileExists(output) && RenameFileQuietly(output, earlier)) ShowStatus(program, earlier);
+    KeepEarlierOutput(program, run.base, output);
 
     // The file is written beside under a temporary name and takes the
     // output's name only when complete: a sibling program never reads half of
@@ -350,6 +363,8 @@ bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingL
             ShowStatus(program, "Brak  " + summary);
         }
     }
+    const std::string rows = ReportKsefRows(run);
+    if (notice && !rows.empty()) *notice = rows;
     missingLetters = run.missingLetters;
     DropToRun(request);
     return true;
@@ -565,6 +580,7 @@ bool RunRequest(Program& program, const std::string& requestFile) {
     if (!FileExists(requestFile)) return false;
     BusyGuard busy(program);
     std::string missingLetters;
+    std::string notice;  // what the user must see to before filing the file built
     platform::Clock& clock = program.sys.clock;
 
     bool filled = false;
@@ -597,12 +613,15 @@ bool RunRequest(Program& program, const std::string& requestFile) {
         const std::string& first = request.Line(1);
         if (first == "Run") {
             RunProgramCommand(program, request, missingLetters);
+            // The message of a started program must not hide it; one that
+            // says why nothing started stays.
+            if (!notice.empty() && program.sys.status.text().rfind("Start  ", 0) == 0) ShowStatus(program, notice);
             return true;
         }
         if (first == "Ren") {
             if (!ReplaceJpkFile(program, request)) return false;
         } else if (first == "Int") {
-            if (!BuildJpkFile(program, request, missingLetters)) return false;
+            if (!BuildJpkFile(program, request, missingLetters, &notice)) return false;
         } else {
             request.DropFront(1);
             if (request.FirstThreeEmpty()) return false;

@@ -35,7 +35,10 @@ bool RunRequest(Program& program, const std::string& requestFile);
 // return false when they gave up (an output that stays locked, a target that
 // cannot be deleted, a failed write): the request then ends there, so that
 // the requesting program is not started to read results that are not there.
-bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingLetters);
+// `notice`, when given, receives the status text on rows of the built file
+// that the user must see to before filing it (none: left as it is).
+bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingLetters,
+                  std::string* notice = nullptr);
 bool ReplaceJpkFile(Program& program, RequestLines& request);
 void RunProgramCommand(Program& program, const RequestLines& request, const std::string& missingLetters);
 

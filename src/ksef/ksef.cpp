@@ -2,6 +2,7 @@
 
 #include "common/io.h"
 #include "common/program.h"
+#include "common/status.h"
 #include "ksef/ksef_view.h"
 #include "platform/clipboard.h"
 
@@ -17,6 +18,19 @@ KsefView* View(Program& program) { return program.sys.ksefView; }
 }  // namespace
 
 bool HasKsefShape(const std::string& text) { return text.size() == 35 && text[10] == '-' && text[19] == '-'; }
+
+bool KsefChecksumOk(std::string_view number) {
+    std::string text(number);
+    if (text.size() == 36 && text[26] == '-') text.erase(26, 1);
+    if (text.size() != 35) return false;
+    unsigned crc = 0;
+    for (std::size_t i = 0; i < 32; ++i) {
+        crc ^= static_cast<unsigned char>(text[i]);
+        for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x80) ? ((crc << 1) ^ 0x07) & 0xFF : (crc << 1) & 0xFF;
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    return text[33] == kHex[crc >> 4] && text[34] == kHex[crc & 0x0F];
+}
 
 std::string KsefDisplayText(std::string_view number) {
     std::string text(number);
@@ -37,6 +51,12 @@ int KsefFontPixels(int innerWidth, const std::function<int(int pixels)>& textWid
 }
 
 void CaptureKsefText(Program& program, const std::string& text) {
+    // A mistyped number would be booked by the sibling program and fail only
+    // when the tax office matches buyer and seller: it is not passed on.
+    if (HasKsefShape(text) && !KsefChecksumOk(text)) {
+        ShowStatus(program, "B\xb3\xea" "dny numer KSeF w schowku");  // "Błędny numer KSeF w schowku"
+        return;
+    }
     KsefView* view = View(program);
     if (view) view->move(0, 0);
     WriteFile(kKsefFile, text);

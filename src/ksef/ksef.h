@@ -32,6 +32,12 @@ int KsefFontPixels(int innerWidth, const std::function<int(int pixels)>& textWid
 // True for a text of the KSeF number shape: 35 characters, '-' 11th and 20th.
 bool HasKsefShape(const std::string& text);
 
+// Whether a KSeF number's last two characters are the CRC-8 (polynomial 0x07,
+// initial 0, no reflection, no final xor) of its first 32, in upper-case hex.
+// The 36-character form, with a hyphen inside the twelve characters of the
+// technical part, is read without that hyphen. Any other length fails.
+bool KsefChecksumOk(std::string_view number);
+
 // The number spaced for reading: a space inserted at each of the positions
 // 4, 8, 11, 14, 16, 21, 24, 27, 29, 34, 39, 44, 46 in turn (the space becomes
 // that character of the growing text); a position past the end adds nothing.
@@ -40,7 +46,9 @@ std::string KsefDisplayText(std::string_view number);
 // The capture: moves the window to the top left corner, writes `text` into
 // "KSeF.txt" as it is, without a line end, shows it spaced on the panel and
 // shows the window at 470 x 35. Raises IoError when the file cannot be
-// written; the window is then not shown.
+// written; the window is then not shown. A text of the KSeF number shape
+// whose checksum fails is refused: no file, no window, and "Błędny numer KSeF
+// w schowku" on the status line.
 void CaptureKsefText(Program& program, const std::string& text);
 
 // `OnA`, the window's activation handler: the capture of the clipboard's

@@ -119,9 +119,50 @@ void PreScan(PclJobState& s) {
     }
 }
 
-// Rewrites the job into "Min.{-}" without the common indentation: the first
-// run of MinIndent spaces anywhere in each line goes, trailing spaces are
-// gone, and the last line has no line end.
+// The end of an escape sequence that the print pass acts on (ESC E, ESC & a,
+// ESC & l, ESC ( digit, ESC ( s, through their terminating letter), or `at`
+// itself when the sequence there is not one of them.
+std::size_t KnownEscapeEnd(const std::string& line, std::size_t at) {
+    if (at + 1 < line.size() && line[at + 1] == 'E') return at + 2;
+    if (at + 2 >= line.size()) return at;
+    const char group = line[at + 1], kind = line[at + 2];
+    const bool known = (group == '&' && (kind == 'a' || kind == 'l')) ||
+                       (group == '(' && (kind == 's' || (kind >= '0' && kind <= '9')));
+    if (!known) return at;
+    for (std::size_t i = at + 3; i < line.size(); ++i) {
+        const char c = line[i];
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return i + 1;
+    }
+    return at;
+}
+
+// Where the printed text of a line begins: after the form feeds of a page
+// break, a hidden title section and the escape sequences in front of it,
+// none of which takes a cell on the page.
+std::size_t TextStart(const std::string& line) {
+    std::size_t at = 0;
+    while (at < line.size()) {
+        const auto c = static_cast<unsigned char>(line[at]);
+        std::size_t next = at;
+        if (c == '\f') {
+            next = at + 1;
+        } else if (c == 0xFF) {
+            const std::size_t close = line.find('\xff', at + 1);
+            if (close != std::string::npos) next = close + 1;
+        } else if (c == 0x1B) {
+            next = KnownEscapeEnd(line, at);
+        }
+        if (next == at) break;
+        at = next;
+    }
+    return at;
+}
+
+// Rewrites the job into "Min.{-}" without the common indentation, trailing
+// spaces gone and no line end after the last line. The indentation goes only
+// where a line's printed text begins with it: titles and headings are
+// indented less, and removing a run of spaces further in would glue their
+// words together.
 void Reindent(PclJobState& s) {
     s.MaxLineLength -= s.MinIndent;
     const std::string indent(static_cast<std::size_t>(s.MinIndent), ' ');
@@ -131,7 +172,8 @@ void Reindent(PclJobState& s) {
     do {
         ReadJobLine(s);
         if (!indent.empty()) {
-            if (std::size_t at = s.JobLine.find(indent); at != std::string::npos) s.JobLine.erase(at, indent.size());
+            const std::size_t at = TextStart(s.JobLine);
+            if (s.JobLine.compare(at, indent.size(), indent) == 0) s.JobLine.erase(at, indent.size());
         }
         out.write(s.JobLine);
         if (!AtJobEnd(s)) out.write("\r\n");

@@ -49,6 +49,10 @@ bool ShareNewFile(std::FILE* file);
 std::string UntrustedProgramReason(const std::filesystem::path& path);
 inline constexpr const char* kTrustedDirsVariable = "VEL_TRUSTED_DIRS";
 
+// Marked hidden or system by the file system's own attributes, where it has
+// them (Windows); false where it has none or the entry cannot be asked.
+bool MarkedHiddenOrSystem(const std::filesystem::path& path);
+
 // The calls below the whole files a printer writes (platform/output_files.h).
 // The running process's id, and whether a process of an id runs.
 long CurrentProcessId();

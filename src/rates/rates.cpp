@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 
+#include <charconv>
 #include <filesystem>
 #include <system_error>
 
@@ -29,6 +30,14 @@ bool RenameOver(const std::string& temp, const std::string& target) {
     return !ec;
 }
 
+// "2025" -> "2024"; empty unless the text is a year of four digits.
+std::string YearBefore(std::string_view year) {
+    if (year.size() != 4 || year.find_first_not_of("0123456789") != std::string_view::npos) return {};
+    int value = 0;
+    std::from_chars(year.data(), year.data() + year.size(), value);
+    return std::to_string(value - 1);
+}
+
 }  // namespace
 
 std::string ArchiveName(std::string_view year) { return "archiwum_tab_a_" + std::string(year) + ".csv"; }
@@ -40,16 +49,6 @@ ConvertResult ConvertArchiveFile(const ConvertRequest& request) {
     ConvertResult result;
     result.archiveName = request.archive;
     result.year = request.year;
-    result.previousYear = request.previousYear;
-
-    // The previous year's file is read first: it may be the very file this
-    // run rewrites (the previous year's archive converted again).
-    CarryOver carry;
-    if (auto previous = TryReadFile(InFolder(request.folder, "Kurs" + request.previousYear))) {
-        carry = ReadCarryOver(*previous);
-    }
-    result.carryOverFound = carry.found;
-    result.carryOverKept = carry.lines.size();
 
     auto archive = TryReadFile(InFolder(request.folder, request.archive));
     if (!archive) {
@@ -62,6 +61,19 @@ ConvertResult ConvertArchiveFile(const ConvertRequest& request) {
         result.outcome = ConvertOutcome::ArchiveDamaged;
         return result;
     }
+    // The carry-over comes from the rate file of the year before the
+    // archive's own, never from the file this run rewrites: converting a year
+    // again would put that year's own year end at the head of every block.
+    result.previousYear = YearBefore(table.cell(0, 2).substr(0, 4));
+    CarryOver carry;
+    if (!result.previousYear.empty()) {
+        if (auto previous = TryReadFile(InFolder(request.folder, "Kurs" + result.previousYear))) {
+            carry = ReadCarryOver(*previous);
+        }
+    }
+    result.carryOverFound = carry.found;
+    result.carryOverKept = carry.lines.size();
+
     RateFileBuild build = BuildRateFile(table, carry.lines);
     result.error = build.error;
     if (build.error.problem != ArchiveProblem::None) {
@@ -123,7 +135,6 @@ std::string CarryOverNoteText(const ConvertResult& result) {
 bool ConvertRateArchive(Program& program, std::string_view year) {
     ConvertRequest request;
     request.archive = ArchiveName(year);
-    request.previousYear = PreviousYear(program);
     request.year = std::string(year);
     const ConvertResult result = ConvertArchiveFile(request);
     ShowStatus(program, ConvertStatusText(result));
@@ -150,7 +161,6 @@ int RunRatesCommand(Program& program, const std::vector<std::string>& args, std:
         err << "usage: vel-job rates ARCHIVE.csv [--dir DIR]\n";
         return 2;
     }
-    request.previousYear = PreviousYear(program);
     const ConvertResult result = ConvertArchiveFile(request);
     if (!result.ok()) {
         err << Cp1250ToUtf8(ConvertStatusText(result)) << "\n";

@@ -32,7 +32,6 @@ enum class ConvertOutcome { Converted, ArchiveMissing, ArchiveDamaged, CannotWri
 struct ConvertRequest {
     std::string archive;       // the archive; a relative name lies in `folder`
     std::string folder;        // where the rate files are; empty: the current directory
-    std::string previousYear;  // "Kurs" + this gives the carry-over lines
     std::string year;          // the year named in the status text; empty: the year of the data
 };
 
@@ -43,7 +42,7 @@ struct ConvertResult {
     std::string rateFileName;    // "Kurs2024", once known
     std::string rateFilePath;    // the file written (folder joined)
     std::string year;            // the year for the status text
-    std::string previousYear;    // of the carry-over file
+    std::string previousYear;    // of the carry-over file: the year before the archive's
     int blocks = 0;
     int dataRows = 0;
     std::size_t carryOverFound = 0;  // block-end lines in the previous year's file

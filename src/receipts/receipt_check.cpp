@@ -202,6 +202,14 @@ private:
     // reported for the row and not read: the scan goes on after the name.
     bool readQuotedValue(const std::string& key, std::string& value) {
         const std::string_view w = std::string_view(text_).substr(windowStart_, kWindow);
+        // A name that ends at the tag's ">" has no value. The quotes after
+        // it belong to the next element, which would lend this one its values
+        // and leave the row unfinished: an error, and the ">" closes the tag.
+        if (delimiter_ < w.size() && w[delimiter_] == '>') {
+            error("  28. Brak wartosci " + key);
+            at_ = static_cast<std::ptrdiff_t>(windowStart_ + delimiter_) - 1;
+            return false;
+        }
         const std::size_t open = delimiter_ < w.size() ? w.find('"', delimiter_) : std::string_view::npos;
         const std::size_t close = open == std::string_view::npos ? open : w.find('"', open + 1);
         if (close == std::string_view::npos) {
@@ -228,9 +236,9 @@ private:
             }
         case Header:
             switch (scan::Pos(key, kHeaderKeys)) {
-            case 2: if (readQuotedValue("NR", value)) nr_ = value; return;
-            case 5: if (readQuotedValue("SUMVAT", value)) sumVat_ = value; return;
-            case 12: if (readQuotedValue("SUMBRT", value)) sumBrt_ = value; return;
+            case 2: readFieldValue("NR", nr_); return;
+            case 5: readFieldValue("SUMVAT", sumVat_); return;
+            case 12: readFieldValue("SUMBRT", sumBrt_); return;
             default: error("  25. <PAR NR SUMVAT SUMBRT ?\?\?>"); return;
             }
         case Row:
@@ -239,7 +247,7 @@ private:
             case 5:
                 if (readQuotedValue("STVAT", value)) readVatRate(value);
                 return;
-            case 11: if (readQuotedValue("INDEKS", value)) index_ = value; return;
+            case 11: readFieldValue("INDEKS", index_); return;
             case 18:
                 if (readQuotedValue("ILOSC", value)) readReal(value, quantity_, "  35. Dziwna ilosc");
                 return;
@@ -255,6 +263,17 @@ private:
         case None:
             return;
         }
+    }
+
+    // A value copied into a ";"-separated line of "PAR.PAS": a ";" in it
+    // would shift the driver's fields. (A line break never reaches a value:
+    // the lines are joined with spaces.)
+    bool readFieldValue(const std::string& key, std::string& target) {
+        std::string value;
+        if (!readQuotedValue(key, value)) return false;
+        if (value.find(';') != std::string::npos) error("  29. Niedozwolony znak w wartosci " + key);
+        target = value;
+        return true;
     }
 
     // A value that is no number leaves 0 behind (shown so in the row line).

@@ -98,6 +98,23 @@ private:
     ProgramState& state_;
 };
 
+// The sibling program reads the reply with an XML reader: a driver answer or
+// a receipt number holding one of these would make the reply unreadable, and
+// it could not learn whether the receipt was printed. Every other byte stays.
+std::string AttributeValue(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    for (char c : value) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c; break;
+        }
+    }
+    return out;
+}
+
 void AppendLogs(const ReceiptFiles& files) {
     const std::string xmlLog = files.folder + "Log.xml";
     std::string xml;
@@ -186,10 +203,10 @@ std::string ReplyText(std::string_view nr, std::string_view receiptNumber, std::
     const std::string_view code = message.size() > 2 ? message.substr(2, 2) : std::string_view();
     std::string reply = std::string(kDeclaration) + "\r\n\r\n<BACK";
     reply += " IDDRUK=\"1\"";
-    reply += " NR=\"" + std::string(nr) + "\"";
-    reply += " NRPAR=\"" + std::string(receiptNumber) + "\"";
-    reply += " KODBL=\"" + std::string(code) + "\"";
-    reply += " OPISBL=\"" + std::string(message) + "\"";
+    reply += " NR=\"" + AttributeValue(nr) + "\"";
+    reply += " NRPAR=\"" + AttributeValue(receiptNumber) + "\"";
+    reply += " KODBL=\"" + AttributeValue(code) + "\"";
+    reply += " OPISBL=\"" + AttributeValue(message) + "\"";
     reply += "/>";
     return reply;
 }

@@ -61,7 +61,13 @@ void PassOver(Program& program, SeenJobFile& seen, const std::string& path, cons
 
 // Shows that a job file holds the queue up or is passed over, once.
 void ShowWaiting(Program& program, const std::string& message) {
-    if (program.sys.status.text() != message) ShowStatus(program, message);
+    const std::string shown = program.sys.status.text();
+    if (shown == message) return;
+    if (program.state.waitingShown.empty() || shown != program.state.waitingShown) {
+        program.state.beforeWaiting = shown;
+    }
+    ShowStatus(program, message);
+    program.state.waitingShown = program.sys.status.text();
 }
 
 }  // namespace
@@ -71,7 +77,11 @@ void DispatchJobs(Program& program) {
     DispatchGuard guard(program.state);
     Jobs& jobs = program.jobs;
 
-    program.state.savedStatus = program.sys.status.text();
+    // The text the user saw before any job was announced, never the
+    // dispatcher's own waiting message of an earlier tick.
+    const std::string shown = program.sys.status.text();
+    const bool waiting = !program.state.waitingShown.empty() && shown == program.state.waitingShown;
+    program.state.savedStatus = waiting ? program.state.beforeWaiting : shown;
 
     const std::string clip = program.sys.clipboard.text();
     if (clip != program.state.rememberedClipboard) {
@@ -156,7 +166,14 @@ void DispatchJobs(Program& program) {
     // A job that could not remove its file says so in the saved text; that
     // message goes first.
     const bool kept = program.state.keptJobs.count(program.workPath(name)) != 0;
-    ShowStatus(program, stuckMessage.empty() || kept ? program.state.savedStatus : stuckMessage);
+    if (stuckMessage.empty() || kept) {
+        ShowStatus(program, program.state.savedStatus);
+        return;
+    }
+    // Still a waiting message: the next job puts back the saved text instead.
+    program.state.beforeWaiting = program.state.savedStatus;
+    ShowStatus(program, stuckMessage);
+    program.state.waitingShown = program.sys.status.text();
 }
 
 }  // namespace vel::spool

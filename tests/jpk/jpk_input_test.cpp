@@ -13,6 +13,7 @@ TEST(JpkPeriod, VariantFollowsThePeriodWithExclusiveThresholds) {
     const Case cases[] = {
         {"2020-09", Variant::A}, {"2019-12", Variant::A}, {"2020-10", Variant::B}, {"2021-06", Variant::B},
         {"2021-07", Variant::C}, {"2021-12", Variant::C}, {"2022-01", Variant::D}, {"2024-05", Variant::D},
+        {"2026-01", Variant::D}, {"2026-02", Variant::E}, {"2026-11", Variant::E},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.period);

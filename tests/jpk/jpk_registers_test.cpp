@@ -71,6 +71,11 @@ TEST(JpkRegisterElements, FieldNumbers) {
     EXPECT_EQ(ElementField("<SprzedazVAT_Marza>1</SprzedazVAT_Marza>"), 9);
     EXPECT_EQ(ElementField("<ZakupVAT_Marza>1</ZakupVAT_Marza>"), 70);
     EXPECT_EQ(ElementField("<NrKontrahenta>1</NrKontrahenta>"), 0);
+    // Today's structures have a three-digit field, unknown to the earlier ones.
+    EXPECT_EQ(ElementField("<K_360>1</K_360>", true, true), 360);
+    EXPECT_EQ(ElementField("<K_19>1</K_19>", true, true), 19);
+    EXPECT_EQ(ElementField("<K_360>1</K_360>"), 36);
+    EXPECT_EQ(ElementField("<K_6600>1</K_6600>", true, true), 0);  // beyond the table
 }
 
 // A register writer run on files in a temporary folder.
@@ -249,6 +254,46 @@ TEST(JpkDeclaration, RefundFieldsOfTheFirstGenerationExcludeK540AndK560) {
     EXPECT_TRUE(Has(out, "<P_560>1</P_560>"));
 }
 
+TEST(JpkDeclaration, ThirdGenerationRefundTermsWithoutSixtyDays) {
+    struct Case {
+        const char* name;
+        const char* request;
+        const char* field;
+        const char* position;
+    };
+    const Case cases[] = {
+        {"the retired 60 days", "K54 100\nZwr K57\n", "K560", "<P_560>1</P_560>"},
+        {"no term asked", "K54 100\n", "K560", "<P_560>1</P_560>"},
+        {"15 days", "K54 100\nZwr K540\n", "K540", "<P_540>1</P_540>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeclarationFixture f(c.request, Variant::E);
+        f.run.k[43] = 100;
+        const std::string out = f.Write();
+        EXPECT_EQ(f.run.refundField, c.field);
+        EXPECT_TRUE(Has(out, std::string("<P_54>100</P_54>\r\n      ") + c.position));
+        EXPECT_FALSE(Has(out, "P_57"));
+    }
+}
+
+// The deposit system's tax lowers the tax due like K35 and K36, rounded as
+// they are.
+TEST(JpkDeclaration, ThirdGenerationDepositTax) {
+    DeclarationFixture n("", Variant::E, 'N');
+    n.run.k[20] = 100.40;
+    n.run.k[360] = 10.60;
+    const std::string out = n.Write();
+    EXPECT_EQ(n.run.k[38], 89);
+    EXPECT_TRUE(Has(out, "<P_20>100</P_20>\r\n      <P_360>11</P_360>\r\n      <P_37>0</P_37>"));
+    DeclarationFixture t("", Variant::E, 'T');
+    t.run.k[20] = 100.40;
+    t.run.k[360] = 10.60;
+    t.Write();
+    EXPECT_EQ(t.run.k[38], 89);
+    EXPECT_DOUBLE_EQ(t.run.k[360], 10.60);
+}
+
 TEST(JpkDeclaration, K49IsLimitedToTheTaxDue) {
     DeclarationFixture f("K49 300\n", Variant::D);
     f.run.k[20] = 200;
@@ -267,13 +312,15 @@ TEST(JpkDeclaration, K49IsLimitedToTheTaxDue) {
 }
 
 TEST(JpkDeclaration, RoundingModes) {
+    // Declared amounts follow the tax ordinance: 50 groszy raise the amount
+    // (a K_19 total of 100.50 is declared 101, not the even 100).
     DeclarationFixture n("", Variant::D, 'N');
     n.run.k[19] = 100.50;
     n.run.k[17] = 101.50;
     const std::string outN = n.Write();
-    EXPECT_TRUE(Has(outN, "<P_19>100</P_19>"));
+    EXPECT_TRUE(Has(outN, "<P_19>101</P_19>"));
     EXPECT_TRUE(Has(outN, "<P_17>102</P_17>"));
-    EXPECT_EQ(n.run.k[37], 202);
+    EXPECT_EQ(n.run.k[37], 203);
 
     // T rounds the terms of the sums, the stored values stay.
     DeclarationFixture t("", Variant::D, 'T');
@@ -306,12 +353,87 @@ TEST(JpkDeclaration, RoundingModes) {
     EXPECT_TRUE(Has(outO, "<P_37>201</P_37>"));
 }
 
-TEST(JpkDeclaration, RoundingOfSumsWithBinaryNoise) {
-    // 0.1 + 0.2 + 0.2 is a hair above 0.5: the grosze decide, so it rounds to even.
-    EXPECT_EQ(RoundWhole(0.1 + 0.2 + 0.2), 0);
-    EXPECT_EQ(RoundWhole(1.5), 2);
-    EXPECT_EQ(RoundWhole(-11.5), -12);
-    EXPECT_EQ(RoundWhole(2.5), 2);
+TEST(JpkDeclaration, RoundingToWholeZlotyJudgesTheGrosze) {
+    struct Case {
+        const char* name;
+        double amount;
+        double whole;
+    };
+    const Case cases[] = {
+        {"a sum a hair above a half", 0.1 + 0.2 + 0.2, 1},
+        {"a sum a hair below a half", 0.15 + 0.35, 1},
+        {"half, odd neighbour below", 1.5, 2},
+        {"half, even neighbour below", 2.5, 3},
+        {"negative half", -11.5, -12},
+        {"49 groszy", 100.49, 100},
+        {"negative 49 groszy", -0.49, 0},
+        {"large half", 1234567.5, 1234568},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(RoundWhole(c.amount), c.whole);
+    }
+    // Mode T rounds the terms that way too, any mode the written positions.
+    DeclarationFixture t("", Variant::D, 'T');
+    t.run.k[19] = 2.50;
+    t.run.k[17] = 4.50;
+    t.Write();
+    EXPECT_EQ(t.run.k[37], 8);
+    DeclarationFixture o("", Variant::D, 'X');
+    o.run.k[19] = 0.1 + 0.2 + 0.2;
+    EXPECT_TRUE(Has(o.Write(), "<P_19>1</P_19>"));
+}
+
+// Texts of the request go into elements escaped, so that the file stays XML;
+// a reference the requesting program escaped itself is left alone.
+TEST(JpkDeclaration, RequestTextsAreEscapedIntoElements) {
+    struct Case {
+        const char* name;
+        const char* text;
+        const char* escaped;
+    };
+    const Case cases[] = {
+        {"plain", "Firma Testowa Sp. z o.o.", "Firma Testowa Sp. z o.o."},
+        {"ampersand", "Kowalski & Syn", "Kowalski &amp; Syn"},
+        {"angle brackets", "<Alfa> & >Beta<", "&lt;Alfa> &amp; >Beta&lt;"},
+        {"references kept", "A &amp; B &lt; C &gt; &quot;D&quot; &apos;E&apos; &#261; &#x105;",
+         "A &amp; B &lt; C &gt; &quot;D&quot; &apos;E&apos; &#261; &#x105;"},
+        {"no references", "&amp &#; &#x; &#12 &name;", "&amp;amp &amp;#; &amp;#x; &amp;#12 &amp;name;"},
+        {"code page 1250 bytes", "\xa3\xf3" "d\x9f & \xb9", "\xa3\xf3" "d\x9f &amp; \xb9"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(EscapeRequestText(c.text), c.escaped);
+    }
+    DeclarationFixture f("Cel 2\nUz1 Faktura A&B\nUz2 <korekta>\nK54 5\nK60 5\nInn VAT & CIT\n", Variant::D);
+    f.run.k[43] = 10;
+    const std::string out = f.Write();
+    EXPECT_TRUE(Has(out, "<P_61>VAT &amp; CIT</P_61>"));
+    EXPECT_TRUE(Has(out, "<P_ORDZU>Faktura A&amp;B &lt;korekta></P_ORDZU>"));
+}
+
+// K660 "T" reaches the declaration where the schema has P_660: between P_66
+// and P_67, from the (2) generation on.
+TEST(JpkDeclaration, YesMarkK660IsDeclared) {
+    struct Case {
+        const char* name;
+        Variant variant;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"second generation", Variant::D, "<P_66>1</P_66>\r\n      <P_660>1</P_660>\r\n      <P_67>1</P_67>"},
+        {"third generation", Variant::E, "<P_66>1</P_66>\r\n      <P_660>1</P_660>\r\n      <P_67>1</P_67>"},
+        {"first generation, no such position", Variant::B, "<tns:P_66>1</tns:P_66>\r\n      <tns:P_67>1</tns:P_67>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeclarationFixture f("K660T\nK66 T\nK67 T\n", c.variant);
+        const std::string out = f.Write();
+        EXPECT_TRUE(Has(out, c.expected));
+        EXPECT_EQ(f.run.k[660], 1);
+    }
+    DeclarationFixture none("K660N\n", Variant::E);
+    EXPECT_FALSE(Has(none.Write(), "P_660"));
 }
 
 TEST(JpkDeclaration, OrdzuOnlyForACorrection) {

@@ -1,5 +1,7 @@
 #include "jpk/jpk_request.h"
 
+#include "jpk/jpk_registers.h"
+
 #include "common/io.h"
 #include "common/job_files.h"
 #include "jpk_test_support.h"
@@ -35,6 +37,8 @@ const char* const kV7K2 = "jpk-xsd/JPK_V7K_2/Schemat_JPK_V7K(2)_v1-0E.xsd";
 const char* const kV7M1 = "jpk-xsd/JPK_V7M_1/Schemat_JPK_V7M(1)_v1-2E.xsd";
 const char* const kV7K1 = "jpk-xsd/JPK_V7K_1/Schemat_JPK_V7K(1)_v1-2E.xsd";
 const char* const kVat3 = "jpk-xsd/JPK_VAT_3/Schemat_JPK_VAT(3)_v1-1.xsd";
+const char* const kV7M3 = "jpk-xsd/JPK_V7M_3/Schemat_JPK_V7M(3)_v1-0E.xsd";
+const char* const kV7K3 = "jpk-xsd/JPK_V7K_3/Schemat_JPK_V7K(3)_v1-0E.xsd";
 
 // A work folder with the requesting program in prog\ (a stand-in that
 // records its command line), the summary file and the JPK folder.
@@ -188,6 +192,47 @@ std::string ShortRequest(RequestFixture& f) {
            "PNa Firma\r\nEma a@b.pl\r\nKUr 0611\r\n";
 }
 
+// The rows of V7Register as a sibling program writes them for today's
+// periods: each with its KSeF marker in its place.
+std::string ThirdRegister(const std::string& period, const std::string& k19, const std::string& k20) {
+    std::string text = V7Register(period, k19, k20);
+    text.insert(text.find("</DataWystawienia>\r\n") + 20, "<BFK>1</BFK>\r\n");
+    text.insert(text.find("</DataZakupu>\r\n") + 15, "<OFF>1</OFF>\r\n");
+    return text;
+}
+
+// Today's monthly filer, November 2026: JPK_V7M(3) with VAT-7 (23).
+fs::path MonthlyThirdGeneration(RequestFixture& f) {
+    f.SetNow(2026, 12, 9, 10, 0, 0);
+    WriteAll("JPK/JPK_VAT_2026-11_WQA-001_A.xml", Data("e_2026-11_A.xml"));
+    WriteAll("JPK/JPK_VAT_2026-11_WQA-001_B.xml", Data("e_2026-11_B.xml"));
+    f.Run(Data("e_2026-11_request.txt"));
+    return "JPK/JPK_VAT_2026-11_WQA-001.XML";
+}
+
+// The quarterly filer's February and March 2026: January, read for the
+// quarter's declaration, is still a (2) period.
+std::pair<fs::path, fs::path> QuarterlyThirdGeneration(RequestFixture& f) {
+    f.SetNow(2026, 4, 14, 12, 0, 0);
+    WriteAll("JPK/JPK_VAT_2026-01_WQA-001_A.xml", V7Register("2026-01", "100.00", "23.00"));
+    WriteAll("JPK/JPK_VAT_2026-02_WQA-001_A.xml", ThirdRegister("2026-02", "200.00", "46.00"));
+    WriteAll("JPK/JPK_VAT_2026-03_WQA-001_A.xml", ThirdRegister("2026-03", "300.00", "69.00"));
+    f.Run(QuarterlyRequest("2026-02"));
+    f.Run(QuarterlyRequest("2026-03", "K36 10.00\r\nK45 5.00\r\n"));
+    return {"JPK/JPK_VAT_2026-02_WQA-001.XML", "JPK/JPK_VAT_2026-03_WQA-001.XML"};
+}
+
+// A natural person filing September 2026 quarterly.
+fs::path QuarterlyNaturalPerson(RequestFixture& f) {
+    f.SetNow(2026, 10, 20, 8, 30, 0);
+    for (const char* month : {"07", "08", "09"}) {
+        const std::string period = std::string("2026-") + month;
+        WriteAll("JPK/JPK_VAT_" + period + "_WQA-001_A.xml", ThirdRegister(period, "100.00", "23.00"));
+    }
+    f.Run(QuarterlyRequest("2026-09", "RPo OFi\r\nPNa Nowak, Anna , 1980-05-17\r\nTel 600100200\r\n"));
+    return "JPK/JPK_VAT_2026-09_WQA-001.XML";
+}
+
 TEST(JpkRequest, QuarterlyFirstGenerationAtTheQuartersEnd) {
     RequestFixture f;
     const std::string xml = ReadAll(QuarterlyFirstGeneration(f));
@@ -222,6 +267,128 @@ TEST(JpkRequest, QuarterlySecondGenerationAtTheQuartersEndAndInMidQuarter) {
 TEST(JpkRequest, MonthlyThirdVariantUsesTheFirstGenerationsFields) {
     RequestFixture f;
     EXPECT_TRUE(Has(ReadAll(MonthlyThirdVariant(f)), "<tns:P_57>1</tns:P_57>"));  // K540 is no field of this generation
+}
+
+// Today's periods go to the (3) structures; every row keeps the KSeF marker
+// its register gave it, the program's own rows are internal documents, the
+// deposit system's K_360 lowers the tax due, and a refund asked for in the
+// retired 60 days goes to the basic 40.
+TEST(JpkRequest, ThirdGenerationMonthlyFileByteForByte) {
+    RequestFixture f;
+    const std::string xml = ReadAll(MonthlyThirdGeneration(f));
+    EXPECT_EQ(xml, Data("e_2026-11_expected.xml"));
+    EXPECT_EQ(ReadAll("VAT7.tmp"), "old\r\n" + Data("e_2026-11_summary.txt"));
+    EXPECT_FALSE(fs::exists("Vel.err"));  // every row carries its marker
+    ASSERT_EQ(f.t.t.shell.ran.size(), 1u);
+}
+
+TEST(JpkRequest, ThirdGenerationQuarterlyAtTheQuartersEndAndInMidQuarter) {
+    RequestFixture f;
+    const auto [february, march] = QuarterlyThirdGeneration(f);
+    const std::string feb = ReadAll(february);
+    EXPECT_FALSE(Has(feb, "Deklaracja"));
+    EXPECT_TRUE(Has(feb, "<KodFormularza kodSystemowy=\"JPK_V7K (3)\" wersjaSchemy=\"1-0E\">JPK_VAT</KodFormularza>"));
+    const std::string xml = ReadAll(march);
+    EXPECT_TRUE(Has(xml, " xmlns=\"http://crd.gov.pl/wzor/2025/12/19/14089/\">"));
+    EXPECT_TRUE(Has(xml, "<KodFormularzaDekl kodSystemowy=\"VAT-7K (17)\" kodPodatku=\"VAT\" rodzajZobowiazania=\"Z\" "
+                         "wersjaSchemy=\"1-0E\">VAT-7K</KodFormularzaDekl>\r\n"
+                         "      <WariantFormularzaDekl>17</WariantFormularzaDekl>\r\n      <Kwartal>1</Kwartal>"));
+    EXPECT_TRUE(Has(xml, "<P_19>600</P_19>"));  // January's (2) rows count for the quarter
+    EXPECT_TRUE(Has(xml, "<DataWystawienia>2026-03-31</DataWystawienia>\r\n      <DI>1</DI>\r\n"
+                         "      <TypDokumentu>WEW</TypDokumentu>\r\n      <K_36>10.00</K_36>"));
+    EXPECT_TRUE(Has(xml, "<DataZakupu>2026-03-31</DataZakupu>\r\n      <DI>1</DI>\r\n"
+                         "      <DokumentZakupu>WEW</DokumentZakupu>\r\n      <K_45>5.00</K_45>"));
+    EXPECT_FALSE(fs::exists("Vel.err"));  // January's unmarked rows are not written
+    const std::string summary = Summary();
+    EXPECT_NE(summary.find("  VAT = JPK\r\n"), std::string::npos);
+    EXPECT_NE(summary.find("  VAT = VAT-7 K\r\n"), std::string::npos);
+}
+
+TEST(JpkRequest, ThirdGenerationNaturalPersonUnderTheNewTypeNamespace) {
+    RequestFixture f;
+    const std::string xml = ReadAll(QuarterlyNaturalPerson(f));
+    EXPECT_TRUE(Has(xml, "<JPK xmlns:etd=\"http://crd.gov.pl/xml/schematy/dziedzinowe/mf/2022/09/13/eD/DefinicjeTypy/\" "
+                         "xmlns=\"http://crd.gov.pl/wzor/2025/12/19/14089/\">"));
+    EXPECT_TRUE(Has(xml, "    <OsobaFizyczna>\r\n      <etd:NIP>5260250274</etd:NIP>\r\n"
+                         "      <etd:ImiePierwsze>Anna</etd:ImiePierwsze>\r\n      <etd:Nazwisko>Nowak</etd:Nazwisko>\r\n"
+                         "      <etd:DataUrodzenia>1980-05-17</etd:DataUrodzenia>\r\n"));
+    EXPECT_TRUE(Has(xml, "<Kwartal>3</Kwartal>"));
+}
+
+// The last (2) period and the first (3) one.
+TEST(JpkRequest, GenerationThresholdLiesBetweenJanuaryAndFebruary2026) {
+    struct Case {
+        const char* period;
+        const char* form;
+        const char* declaration;
+    };
+    const Case cases[] = {
+        {"2026-01", "kodSystemowy=\"JPK_V7M (2)\"", "kodSystemowy=\"VAT-7 (22)\""},
+        {"2026-02", "kodSystemowy=\"JPK_V7M (3)\"", "kodSystemowy=\"VAT-7 (23)\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.period);
+        RequestFixture f;
+        f.SetNow(2026, 3, 2, 9, 0, 0);
+        const std::string period = c.period;
+        WriteAll("JPK/JPK_VAT_" + period + "_WQA-001_A.xml", ThirdRegister(period, "100.00", "23.00"));
+        f.Run("Int\r\nJPK\\JPK_VAT_" + period + "_WQA-001\r\nRej A\r\nCel 1\r\nNIP 5260250274\r\n"
+              "PNa Firma\r\nEma a@b.pl\r\nKUr 0611\r\nDir .\r\n");
+        const std::string xml = ReadAll("JPK/JPK_VAT_" + period + "_WQA-001.XML");
+        EXPECT_TRUE(Has(xml, c.form));
+        EXPECT_TRUE(Has(xml, c.declaration));
+    }
+}
+
+// A row the program cannot file as it stands is told to the user, never
+// mended by a guess: the file is still written.
+TEST(JpkRequest, RowsWithoutTheirMarkerOrWithAWrongKsefNumberAreReported) {
+    RequestFixture f;
+    f.SetNow(2026, 12, 9, 10, 0, 0);
+    std::string a = Data("e_2026-11_A.xml");
+    a.replace(a.find("      <BFK>1</BFK>\n"), 19, "");  // RO 11/2026 has none
+    a.replace(a.find("-1A2B3C4D5E6F-DF"), 16, "-1A2B3C4D5E6F-FD");  // FV 1/11/2026 mistyped
+    a.replace(a.find("      <NrKSeF>7740001454"), 0, "      <OFF>1</OFF>\n");  // F/900/2026 has two
+    std::string b = Data("e_2026-11_B.xml");
+    b.replace(b.find("-00A1B2C3D4E5-78"), 16, "-00A1B2C3D4E5-87");  // FP 5/2026 mistyped
+    WriteAll("JPK/JPK_VAT_2026-11_WQA-001_A.xml", a);
+    WriteAll("JPK/JPK_VAT_2026-11_WQA-001_B.xml", b);
+    f.Run(Data("e_2026-11_request.txt"));
+    const std::string xml = ReadAll("JPK/JPK_VAT_2026-11_WQA-001.XML");
+    EXPECT_TRUE(Has(xml, "<NrKSeF>5260250274-20261105-1A2B3C4D5E6F-FD</NrKSeF>"));  // copied as it stands
+    EXPECT_TRUE(Has(xml, "</Ewidencja>"));
+    // Both counts, and the last word on the status line after the request's Run.
+    EXPECT_EQ(f.t.status.history.back(), "Brak znacznika KSeF: 2, b\xb3\xea" "dny nr: 2");
+    EXPECT_TRUE(f.t.Shown("Start  WQA.exe  dla  prog"));
+    EXPECT_EQ(ReadAll("Vel.err"),
+              " Brak znacznika KSeF  JPK\\JPK_VAT_2026-11_WQA-001_A.xml  RO 11/2026\r\n"
+              " Brak znacznika KSeF  JPK\\JPK_VAT_2026-11_WQA-001_A.xml  F/900/2026\r\n"
+              " B\xb3\xea" "dny numer KSeF  JPK\\JPK_VAT_2026-11_WQA-001_A.xml  FV 1/11/2026  "
+              "5260250274-20261105-1A2B3C4D5E6F-FD\r\n"
+              " B\xb3\xea" "dny numer KSeF  JPK\\JPK_VAT_2026-11_WQA-001_B.xml  FP 5/2026  "
+              "9462512345-20261112-00A1B2C3D4E5-87\r\n");
+    // One kind alone says it in words; every text fits the window's status line.
+    {
+        RequestFixture g;
+        g.SetNow(2026, 12, 9, 10, 0, 0);
+        std::string unmarked = Data("e_2026-11_A.xml");
+        unmarked.replace(unmarked.find("      <BFK>1</BFK>\n"), 19, "");
+        WriteAll("JPK/JPK_VAT_2026-11_WQA-001_A.xml", unmarked);
+        WriteAll("JPK/JPK_VAT_2026-11_WQA-001_B.xml", Data("e_2026-11_B.xml"));
+        // A Run that starts nothing keeps its own reason last.
+        std::string request = Data("e_2026-11_request.txt");
+        request.replace(request.find("WQA.exe"), 7, "WQC.exe");
+        g.Run(request);
+        EXPECT_TRUE(g.t.Shown("Brak znacznika KSeF: 1 wiersz"));
+        EXPECT_EQ(g.t.status.history.back(), "Nie ma  WQC.exe");
+    }
+    platform::FakeStatusLine narrow;
+    EXPECT_TRUE(narrow.fits("Brak znacznika KSeF: 2, b\xb3\xea" "dny nr: 2"));
+    EXPECT_TRUE(narrow.fits("B\xb3\xea" "dny numer KSeF: 24 wiersze"));
+    EXPECT_EQ(RowCountText(1), "1 wiersz");
+    EXPECT_EQ(RowCountText(5), "5 wierszy");
+    EXPECT_EQ(RowCountText(12), "12 wierszy");
+    EXPECT_EQ(RowCountText(23), "23 wiersze");
 }
 
 // The files made above and the hand-written expected files pass the
@@ -264,6 +431,41 @@ TEST(PublishedSchema, GeneratedFilesPassTheirSchemas) {
     }
 }
 
+TEST(PublishedSchema, ThirdGenerationFilesPassTheirSchemas) {
+    VEL_REQUIRE_TESTDATA(v7m3, kV7M3);
+    VEL_REQUIRE_TESTDATA(v7k3, kV7K3);
+    {
+        ScopedTempDir dir;
+        WriteAll("e_2026-11_expected.xml", Data("e_2026-11_expected.xml"));
+        EXPECT_TRUE(ValidAgainst("e_2026-11_expected.xml", v7m3));
+    }
+    {
+        RequestFixture f;
+        EXPECT_TRUE(ValidAgainst(MonthlyThirdGeneration(f), v7m3));
+    }
+    {
+        RequestFixture f;
+        const auto [february, march] = QuarterlyThirdGeneration(f);
+        EXPECT_TRUE(ValidAgainst(february, v7k3));
+        EXPECT_TRUE(ValidAgainst(march, v7k3));
+    }
+    {
+        RequestFixture f;
+        EXPECT_TRUE(ValidAgainst(QuarterlyNaturalPerson(f), v7k3));
+    }
+    {
+        // A name with "&" and "<" from the request: still XML, still valid.
+        RequestFixture f;
+        f.SetNow(2026, 12, 9, 10, 0, 0);
+        WriteAll("JPK/JPK_VAT_2026-11_WQA-001_A.xml", ThirdRegister("2026-11", "100.00", "23.00"));
+        f.Run("Int\r\nJPK\\JPK_VAT_2026-11_WQA-001\r\nRej A\r\nCel 2\r\nNIP 5260250274\r\n"
+              "PNa Kowalski & Syn <K&amp;S>\r\nEma a@b.pl\r\nKUr 0611\r\nDir .\r\nUz1 Korekta A&B\r\n");
+        const fs::path out = "JPK/JPK_VAT_2026-11_WQA-001.XML";
+        EXPECT_TRUE(Has(ReadAll(out), "<PelnaNazwa>Kowalski &amp; Syn &lt;K&amp;S></PelnaNazwa>"));
+        EXPECT_TRUE(ValidAgainst(out, v7m3));
+    }
+}
+
 TEST(JpkRequest, EarlierOutputIsKeptAndMissingSummaryIsReported) {
     RequestFixture f;
     const std::string request = ShortRequest(f);
@@ -275,6 +477,23 @@ TEST(JpkRequest, EarlierOutputIsKeptAndMissingSummaryIsReported) {
     EXPECT_EQ(ReadAll("JPK/JPK_VAT_2022-01_WQA-001_0.xml"), first);
     EXPECT_TRUE(f.t.Shown("JPK\\JPK_VAT_2022-01_WQA-001_0.xml"));
     EXPECT_TRUE(Has(ReadAll("JPK/JPK_VAT_2022-01_WQA-001.XML"), "2022-02-10T09:16:00"));
+}
+
+TEST(JpkRequest, EveryEarlierOutputIsKept) {
+    // The third build of one request overwrote the second's output, which
+    // may be the declaration that was filed.
+    RequestFixture f;
+    const std::string request = ShortRequest(f);
+    std::vector<std::string> built;
+    for (int run = 0; run < 3; ++run) {
+        f.t.t.clock.advanceSeconds(60);
+        f.Run(request);
+        built.push_back(ReadAll("JPK/JPK_VAT_2022-01_WQA-001.XML"));
+    }
+    ASSERT_NE(built[0], built[1]);
+    EXPECT_EQ(ReadAll("JPK/JPK_VAT_2022-01_WQA-001_0.xml"), built[0]);
+    EXPECT_EQ(ReadAll("JPK/JPK_VAT_2022-01_WQA-001_1.xml"), built[1]);
+    EXPECT_TRUE(f.t.Shown("JPK\\JPK_VAT_2022-01_WQA-001_1.xml"));
 }
 
 TEST(JpkRequest, LockedOutputIsGivenUpAfterABoundedTime) {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -19,7 +20,7 @@ using test::ReadAll;
 using test::ScopedTempDir;
 using test::TestProgram;
 
-const std::string kNumber = "1234567890-20260105-ABCDEF012345-AB";
+const std::string kNumber = "1234567890-20260105-ABCDEF012345-FF";
 
 // Records what the logic asks of the window, in order.
 class FakeKsefView : public KsefView {
@@ -87,17 +88,35 @@ TEST(KsefShape, LengthAndTheTwoDashesOnly) {
     }
 }
 
+TEST(KsefChecksum, LastTwoCharactersAreTheCrc8OfTheFirst32) {
+    struct Case { const char* name; std::string text; bool ok; };
+    const Case cases[] = {
+        {"the published example", "5265877635-20250826-0100001AF629-AF", true},
+        {"the published example with the hyphen inside", "5265877635-20250826-010000-1AF629-AF", true},
+        {"one digit mistyped", "5265877635-20250826-0100001AF628-AF", false},
+        {"two digits swapped", "5265877653-20250826-0100001AF629-AF", false},
+        {"checksum in lower case", "5265877635-20250826-0100001AF629-af", false},
+        {"the hyphen elsewhere", "5265877635-20250826-01000-01AF629-AF", false},
+        {"cut short", "5265877635-20250826-0100001AF629-A", false},
+        {"empty", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(KsefChecksumOk(c.text), c.ok);
+    }
+}
+
 TEST(KsefDisplayText, InsertsThirteenSpacesIntoTheGrowingText) {
     struct Case { const char* name; std::string in, out; };
     const Case cases[] = {
-        {"full number", kNumber, "123 456 78 90 - 2026 01 05 - ABCD EF01 2345 - AB"},
+        {"full number", kNumber, "123 456 78 90 - 2026 01 05 - ABCD EF01 2345 - FF"},
         {"empty", "", ""},
         {"three characters: position 4 is past the end", "123", "123"},
         {"four characters", "1234", "123 4"},
         {"seven characters: the second space lands before the last one", "1234567", "123 456 7"},
         {"short text gets no trailing spaces", "12345678", "123 456 78"},
         {"longer than a number: the rest is left as it is", kNumber + "XYZ",
-         "123 456 78 90 - 2026 01 05 - ABCD EF01 2345 - ABXYZ"},
+         "123 456 78 90 - 2026 01 05 - ABCD EF01 2345 - FFXYZ"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -121,7 +140,7 @@ TEST_F(KsefFixture, CaptureWritesTheFileAndShowsTheSpacedNumber) {
     EXPECT_EQ(ReadAll(dir.file("KSeF.txt")), kNumber);  // no line end
     EXPECT_EQ(view.left, 0);
     EXPECT_EQ(view.top, 0);
-    EXPECT_EQ(view.text, "123 456 78 90 - 2026 01 05 - ABCD EF01 2345 - AB");
+    EXPECT_EQ(view.text, "123 456 78 90 - 2026 01 05 - ABCD EF01 2345 - FF");
     EXPECT_EQ(view.width, 470);
     EXPECT_EQ(view.height, 35);
     EXPECT_TRUE(view.shown);
@@ -130,7 +149,7 @@ TEST_F(KsefFixture, CaptureWritesTheFileAndShowsTheSpacedNumber) {
 
 TEST_F(KsefFixture, CaptureReplacesTheEarlierNumber) {
     test::WriteAll(dir.file("KSeF.txt"), "an older and much longer text\r\n");
-    const std::string second = "9999999999-20251231-ZZZZZZZZZZZZ-ZZ";
+    const std::string second = "9999999999-20251231-ZZZZZZZZZZZZ-7C";
     CaptureKsefNumber(program, second);
     EXPECT_EQ(ReadAll(dir.file("KSeF.txt")), second);
 }
@@ -190,6 +209,23 @@ TEST_F(KsefFixture, WithoutAWindowTheNumberIsStillKept) {
     ksef::Test(program);
     ConnectKsefWindow(program);
     EXPECT_EQ(ReadAll(dir.file("KSeF.txt")), kNumber);
+}
+
+// A copied number that cannot be right never reaches the sibling program.
+TEST_F(KsefFixture, NumberWithAWrongChecksumIsRefusedAndSaidSo) {
+    const std::string mistyped = "5265877635-20250826-0100001AF628-AF";
+    tp.clipboard.setText(mistyped);
+    spool::DispatchJobs(program);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("KSeF.txt")));
+    EXPECT_FALSE(view.shown);
+    EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "show"), 0);
+    const std::string said = "B\xb3\xea" "dny numer KSeF w schowku";
+    EXPECT_NE(std::find(tp.status.history.begin(), tp.status.history.end(), said), tp.status.history.end());
+    // The right number, copied next, is captured as always.
+    tp.clipboard.setText("5265877635-20250826-0100001AF629-AF");
+    spool::DispatchJobs(program);
+    EXPECT_EQ(ReadAll(dir.file("KSeF.txt")), "5265877635-20250826-0100001AF629-AF");
+    EXPECT_TRUE(view.shown);
 }
 
 // Through the dispatcher: a copied number is captured once per copy, and the

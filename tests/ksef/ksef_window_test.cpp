@@ -27,7 +27,7 @@ using test::ReadAll;
 using test::ScopedTempDir;
 using test::TestProgram;
 
-const std::string kNumber = "1234567890-20260105-ABCDEF012345-AB";
+const std::string kNumber = "1234567890-20260105-ABCDEF012345-FF";
 
 QApplication& App() {
     static int argc = 1;
@@ -110,8 +110,8 @@ TEST_F(KsefWindowFixture, CaptureShowsTheSpacedNumberAtTheTopLeft) {
     EXPECT_EQ(widget->pos(), QPoint(0, 0));
     EXPECT_EQ(widget->size(), QSize(470, 35));
     EXPECT_EQ(panel->geometry(), widget->rect());  // the panel fills the window
-    EXPECT_EQ(panel->text().toStdString(), "123 456 78 90 - 2026 01 05 - ABCD EF01 2345 - AB");
-    EXPECT_EQ(view->panelText(), "123 456 78 90 - 2026 01 05 - ABCD EF01 2345 - AB");
+    EXPECT_EQ(panel->text().toStdString(), "123 456 78 90 - 2026 01 05 - ABCD EF01 2345 - FF");
+    EXPECT_EQ(view->panelText(), "123 456 78 90 - 2026 01 05 - ABCD EF01 2345 - FF");
     EXPECT_EQ(ReadAll(dir.file("KSeF.txt")), kNumber);
 
     // What is drawn is the text: dark pixels that an empty panel lacks, over

@@ -24,17 +24,21 @@ int Shell(const std::string& command, const fs::path& log) {
 
 bool Has(const std::string& text, const std::string& what) { return text.find(what) != std::string::npos; }
 
+// The .deb CPack makes from this build, in `dir`/out; empty when it made none.
+fs::path MakeDeb(const ScopedTempDir& dir, const fs::path& log) {
+    if (Shell(std::string("'") + VEL_CPACK + "' --config '" + VEL_CPACK_CONFIG + "' -B '" + dir.file("out") + "'",
+              log) != 0)
+        return {};
+    for (const auto& entry : fs::directory_iterator(dir.path() / "out")) {
+        if (entry.path().extension() == ".deb") return entry.path();
+    }
+    return {};
+}
+
 TEST(DebianPackage, UnpackedIntoAScratchRootItRunsAndNeedsOnlyRunTimePackages) {
     ScopedTempDir dir;
     const fs::path log = dir.path() / "log.txt";
-    ASSERT_EQ(Shell(std::string("'") + VEL_CPACK + "' --config '" + VEL_CPACK_CONFIG + "' -B '" + dir.file("out") + "'",
-                  log),
-              0)
-        << ReadAll(log);
-    fs::path deb;
-    for (const auto& entry : fs::directory_iterator(dir.path() / "out")) {
-        if (entry.path().extension() == ".deb") deb = entry.path();
-    }
+    const fs::path deb = MakeDeb(dir, log);
     ASSERT_FALSE(deb.empty()) << ReadAll(log);
 
     ASSERT_EQ(Shell("dpkg-deb -f '" + deb.string() + "' Depends", log), 0) << ReadAll(log);
@@ -61,6 +65,54 @@ TEST(DebianPackage, UnpackedIntoAScratchRootItRunsAndNeedsOnlyRunTimePackages) {
     // Not started at login until the user copies it into ~/.config/autostart.
     EXPECT_FALSE(fs::exists(root / "etc/xdg/autostart"));
     EXPECT_TRUE(Has(ReadAll(root / "usr/share/vel/autostart/vel.desktop"), "\nExec=vel x\n"));
+}
+
+// What a distribution asks of a package: lintian finds no error and no
+// warning, and `man vel` and `man vel-job` work.
+TEST(DebianPackage, PassesLintianAndCarriesItsManualPages) {
+    ScopedTempDir dir;
+    const fs::path log = dir.path() / "log.txt";
+    const fs::path deb = MakeDeb(dir, log);
+    ASSERT_FALSE(deb.empty()) << ReadAll(log);
+
+    // Exit 0 also with info tags; E: and W: lines are what must not be.
+    ASSERT_EQ(Shell("lintian --allow-root --fail-on error,warning '" + deb.string() + "'", log), 0) << ReadAll(log);
+    const std::string tags = ReadAll(log);
+    EXPECT_FALSE(Has(tags, "E: ") || Has(tags, "W: ")) << tags;
+
+    ASSERT_EQ(Shell("dpkg -c '" + deb.string() + "'", log), 0) << ReadAll(log);
+    const std::string contents = ReadAll(log);
+    for (const char* file : {"./usr/share/man/man1/vel.1.gz", "./usr/share/man/man1/vel-job.1.gz",
+                             "./usr/share/doc/vel/copyright", "./usr/share/doc/vel/changelog.gz"}) {
+        EXPECT_TRUE(Has(contents, file)) << file << " missing from: " << contents;
+    }
+
+    const fs::path root = dir.path() / "root";
+    ASSERT_EQ(Shell("dpkg -x '" + deb.string() + "' '" + root.string() + "'", log), 0) << ReadAll(log);
+    struct Page {
+        const char* file;
+        const char* nameLine;
+    };
+    const Page pages[] = {
+        {"vel.1.gz", "vel - clock window that prints and converts"},
+        {"vel-job.1.gz", "vel-job - run one job of Vel without its window"},
+    };
+    for (const Page& page : pages) {
+        SCOPED_TRACE(page.file);
+        const fs::path warnings = dir.path() / "warnings.txt";
+        // The groff warnings apart from the page itself.
+        ASSERT_EQ(Shell("{ MANWIDTH=80 man --warnings -l '" + (root / "usr/share/man/man1" / page.file).string() +
+                            "' 2>'" + warnings.string() + "'; }",
+                        log),
+                  0)
+            << ReadAll(log);
+        EXPECT_TRUE(Has(ReadAll(log), page.nameLine)) << ReadAll(log);
+        EXPECT_EQ(ReadAll(warnings), "");
+    }
+    for (const char* entry : {"usr/share/applications/vel.desktop", "usr/share/vel/autostart/vel.desktop"}) {
+        EXPECT_EQ(Shell("desktop-file-validate '" + (root / entry).string() + "'", log), 0) << entry << ": "
+                                                                                               << ReadAll(log);
+    }
 }
 
 }  // namespace

@@ -165,6 +165,19 @@ TEST(PrintPclJob, RemovesTheCommonIndentation) {
     EXPECT_NE(ReadFile("Vel.err").find(" max 10,"), std::string::npos);
 }
 
+TEST(PrintPclJob, IndentationGoesOnlyWhereTheTextBegins) {
+    // A title over a body indented by two lost the first double space inside
+    // it: "Raport  sprzeda\xbfy" printed as "Raportsprzeda\xbfy".
+    // Form feeds and escape sequences in front of the text take no cell: the
+    // indentation after them goes too.
+    Driver d;
+    d.write("Raport  sprzeda\xbfy\r\nza  grudzie\xf1\r\n\x1b(s3BSuma  netto\r\n  abc  def\r\n"
+            "\x1b&l7.5C\x1b(s16.67H  Kwota  razem\r\n\f  ghi\r\n");
+    PrintPclJob(d.tp.program, kJob, true);
+    EXPECT_EQ(d.minAtEnd, "Raport  sprzeda\xbfy\r\nza  grudzie\xf1\r\n\x1b(s3BSuma  netto\r\nabc  def\r\n"
+                          "\x1b&l7.5C\x1b(s16.67HKwota  razem\r\n\fghi");
+}
+
 TEST(PrintPclJob, EscapeLinesIndentedByOneDoNotCount) {
     Driver d;
     d.write("T\r\nU\r\n \x1b(s3Bq\r\n  abc\r\n \x1b(s0B\r\n");

@@ -150,7 +150,6 @@ protected:
         WriteAll(dir.file(ArchiveFileName(year)), csv);
         ConvertRequest r;
         r.archive = ArchiveFileName(year);
-        r.previousYear = PreviousYear(tp.program);
         return ConvertArchiveFile(r);
     }
     ConvertResult convert2024() { return convert(Year(2024).csv); }
@@ -191,7 +190,6 @@ TEST(PublishedArchive, Real2024ArchiveLineByLine) {
     WriteAll(dir.file("archiwum_tab_a_2024.csv"), ReadAll(archive));
     ConvertRequest r;
     r.archive = "archiwum_tab_a_2024.csv";
-    r.previousYear = "2023";
     const ConvertResult result = ConvertArchiveFile(r);
     ASSERT_TRUE(result.ok()) << ConvertStatusText(result);
     EXPECT_EQ(result.blocks, 33);
@@ -227,7 +225,6 @@ TEST(PublishedArchive, Real2024UnitsAndSuffixes) {
     ConvertRequest r;
     r.archive = archive.string();
     r.folder = dir.path().string();
-    r.previousYear = "2023";
     ASSERT_TRUE(ConvertArchiveFile(r).ok());
     const std::vector<std::string> lines = SplitLines(ReadAll(dir.path() / "Kurs2024"));
     std::map<std::string, std::string> first, last;
@@ -257,7 +254,6 @@ TEST_F(RateConvert, LfLineEndsOrThePolishLocaleGiveTheSameFile) {
         WriteAll(dir.file("archiwum_tab_a_2024.csv"), archive);
         ConvertRequest r;
         r.archive = "archiwum_tab_a_2024.csv";
-        r.previousYear = "1999";
         EXPECT_TRUE(ConvertArchiveFile(r).ok());
         return ReadAll(dir.path() / "Kurs2024");
     };
@@ -305,18 +301,23 @@ TEST_F(RateConvert, NextYearStartsEachBlockWithLastYearsFinalRate) {
     EXPECT_EQ(at, year2025.size());
 }
 
-TEST_F(RateConvert, ConvertingTheSameYearAgainCarriesItsOwnBlockEnds) {
-    ASSERT_TRUE(convert2024().ok());  // the clock says 2025: the carry-over file is Kurs2024 itself
-    const std::vector<std::string> once = SplitLines(ReadAll(dir.path() / "Kurs2024"));
+TEST_F(RateConvert, ConvertingTheSameYearAgainCarriesTheYearBefore) {
+    // The previous-year run read its carry-over from the very file it
+    // rewrites: run twice, every block began with its own 31-12 line ahead of
+    // 02-01, and the year before's year-end rate was lost.
+    const std::string yearEnd = "AUD  37983  29-12-2023  2.4898  250/A/NBP/2023";
+    WriteAll(dir.file("Kurs2023"), yearEnd + "  dolar australijski 1AUD\r\n");
+    ASSERT_TRUE(convert2024().ok());  // the clock says 2025: the previous year's run
+    const std::string once = ReadAll(dir.path() / "Kurs2024");
     const ConvertResult again = convert2024();
     ASSERT_TRUE(again.ok());
-    EXPECT_EQ(again.carryOverFound, 11u);
-    const std::vector<std::string> lines = SplitLines(ReadAll(dir.path() / "Kurs2024"));
-    ASSERT_EQ(lines.size(), once.size() + 11u);
-    const std::size_t audEnd = Quotes(Year(2024), 0) - 1;
-    EXPECT_EQ(lines[0], once[audEnd].substr(0, 46));
-    EXPECT_EQ(lines[0].substr(0, 22), "AUD  " + ExpectedDayAndDate("20241231"));
-    EXPECT_EQ(lines[1], once[0]);
+    EXPECT_EQ(again.previousYear, "2023");
+    EXPECT_EQ(again.carryOverFound, 1u);
+    EXPECT_EQ(ReadAll(dir.path() / "Kurs2024"), once);
+    const std::vector<std::string> lines = SplitLines(once);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], yearEnd);
+    EXPECT_EQ(lines[1].substr(0, 22), "AUD  " + ExpectedDayAndDate("20240102"));
 }
 
 TEST_F(RateConvert, TimerPathReportsInTheStatusLine) {

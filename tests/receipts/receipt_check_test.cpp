@@ -106,8 +106,8 @@ TEST(ReceiptScan, UnitGrossPrice) {
          "8;A;1.0000;108.00"},
         {"quantity four decimals", "<WIERSZ STVAT=\"0\" INDEKS=\"A\" ILOSC=\"0.12345\" CENA=\"1\"/>",
          "0;A;0.1235;1.00"},
-        {"values taken as they stand", "<WIERSZ INDEKS=\"A&amp;B\" ILOSC=\" 1e1\" CENA=\"+.5\" STVAT=\"0\"/>",
-         "0;A&amp;B;10.0000;0.50"},
+        {"values taken as they stand", "<WIERSZ INDEKS=\"A&lt&B\" ILOSC=\" 1e1\" CENA=\"+.5\" STVAT=\"0\"/>",
+         "0;A&lt&B;10.0000;0.50"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -259,6 +259,39 @@ TEST(ReceiptScan, ValueWithoutClosingQuoteIsAnErrorOfTheRow) {
               (std::vector<std::string>{"  23. Niedomknieta wartosc NR w wierszu nr 0", "  27. Pusty paragon w wierszu nr 0"}));
     EXPECT_EQ(Scan("<WIERSZ CENA").errors,
               (std::vector<std::string>{"  23. Niedomknieta wartosc CENA w wierszu nr 0", "  27. Pusty paragon w wierszu nr 0"}));
+}
+
+TEST(ReceiptScan, AttributeWithoutAValueIsARowError) {
+    // The receipt went out one row short, with no error: SUMNET took the
+    // next row's first value and row A was never finished.
+    const Scanned row = Scan(Receipt("<WIERSZ INDEKS=\"A\" ILOSC=\"1\" CENA=\"10\" SUMNET>\r\n"
+                                     "<WIERSZ INDEKS=\"B\" ILOSC=\"2\" CENA=\"20\"/>\r\n"));
+    EXPECT_EQ(row.errors, std::vector<std::string>{"  28. Brak wartosci SUMNET w wierszu nr 0"});
+    EXPECT_EQ(row.result.handOff, std::string(kHeaderLine) + "22;A;1.0000;12.20\r\n22;B;2.0000;24.40\r\n");
+    const Scanned header = Scan("<PAR NR=\"7\" SUMVAT><WIERSZ INDEKS=\"A\" ILOSC=\"1\" CENA=\"1\"/>");
+    EXPECT_EQ(header.errors, std::vector<std::string>{"  28. Brak wartosci SUMVAT w wierszu nr 0"});
+    EXPECT_EQ(header.result.handOff, "7;;\r\n22;A;1.0000;1.22\r\n");
+}
+
+TEST(ReceiptScan, SemicolonInACopiedValueIsARowError) {
+    // INDEKS="A;9;1.0000" became three of the driver's fields.
+    struct Case {
+        const char* name;
+        std::string receipt;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"index", Receipt("<WIERSZ INDEKS=\"A;9;1.0000\" ILOSC=\"1\" CENA=\"1\"/>"),
+         "  29. Niedozwolony znak w wartosci INDEKS w wierszu nr 0"},
+        {"receipt number", "<PAR NR=\"1;2\" SUMVAT=\"1\" SUMBRT=\"2\"><WIERSZ INDEKS=\"A\" ILOSC=\"1\" CENA=\"1\"/>",
+         "  29. Niedozwolony znak w wartosci NR w wierszu nr 0"},
+        {"total", "<PAR NR=\"1\" SUMVAT=\"1\" SUMBRT=\"2;5\"><WIERSZ INDEKS=\"A\" ILOSC=\"1\" CENA=\"1\"/>",
+         "  29. Niedozwolony znak w wartosci SUMBRT w wierszu nr 0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Scan(c.receipt).errors, std::vector<std::string>{c.error});
+    }
 }
 
 TEST(ReceiptScan, ValueJustInsideTheWindowIsRead) {

@@ -105,6 +105,36 @@ TEST_F(ReceiptJob, ReceiptNumberFromTheAnswer) {
     }
 }
 
+TEST_F(ReceiptJob, ReplyAndLogStayXmlWhateverTheAnswerHolds) {
+    // A driver answer with a quote, "&" or "<" gave a reply no XML reader
+    // accepts: the sibling program could not learn that the receipt printed.
+    const std::optional<std::string> xmllint = test::HostTool("xmllint");
+    ASSERT_TRUE(xmllint) << "no xmllint (libxml2-utils) to read the reply";
+    const std::string answer = "   0. Paragon \"A&B\" <ok> numer 000012345";
+    Put("Par0815.xml", kReceipt);
+    driver.answer = answer;
+    ProcessReceipt(program, "Par0815.xml");
+    Put("Log-closed.xml", Read("Log.xml") + "</Paragony>\r\n");
+
+    struct Case {
+        const char* file;
+        const char* back;
+    };
+    const Case cases[] = {{"Rap0815.xml", "/BACK"}, {"Log-closed.xml", "/Paragony/BACK"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const fs::path out = dir.path() / "xmllint.out";
+        const std::string xpath = "concat(string(" + std::string(c.back) + "/@NRPAR), '|', string(" + c.back +
+                                  "/@KODBL), '|', string(" + c.back + "/@OPISBL))";
+        ASSERT_EQ(test::RunHostTool({*xmllint, "--nonet", "--xpath", xpath, test::HostPath(dir.path() / c.file)}, out),
+                  0)
+            << test::ReadAll(out);
+        std::string read = test::ReadAll(out);
+        while (!read.empty() && (read.back() == '\n' || read.back() == '\r')) read.pop_back();  // xmllint's own
+        EXPECT_EQ(read, "000012345| 0|" + answer);
+    }
+}
+
 TEST_F(ReceiptJob, RefusedByDriverEndsAsBackup) {
     Put("Par0815.xml", kReceipt);
     Put("Bad0815.xml", "earlier bad");

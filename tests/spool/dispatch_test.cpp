@@ -234,6 +234,29 @@ TEST_F(DispatchFixture, JobFileIsTakenOnlyOnceItStoodStillOverATick) {
     }
 }
 
+TEST_F(DispatchFixture, JobThatWaitedPutsBackWhatTheUserSawBefore) {
+    // A label or receipt that waited a tick left "NAME czekam" on the status
+    // line after its job, for the next 14 ticks.
+    for (const char* name : {"!!-A00.LBL", "Par9.xml"}) {
+        SCOPED_TRACE(name);
+        calls.clear();
+        tp.status.setText(" Mirva-Soft Lenno ");
+        WriteAll(dir.file(name), "part");
+        for (const char* bytes : {"part more", "part more and the rest"}) {
+            tp.clock.advanceSeconds(1);
+            tick();
+            WriteAll(dir.file(name), bytes);
+        }
+        ASSERT_EQ(tp.status.text(), std::string(name) + " czekam");
+        for (int i = 0; i < 3 && calls.empty(); ++i) {
+            tp.clock.advanceSeconds(1);
+            tick();
+        }
+        ASSERT_EQ(calls.size(), 1u);
+        EXPECT_EQ(tp.status.text(), " Mirva-Soft Lenno ");
+    }
+}
+
 // A file that never becomes complete, or whose job keeps failing, holds the
 // queue up for a bounded time; then the next job goes first, the status
 // names the stuck file, and the stuck one is still tried again.

@@ -168,4 +168,7 @@ std::string UntrustedProgramReason(const std::filesystem::path& path) {
 
 bool ShareNewFile(std::FILE* file) { return ::fchmod(::fileno(file), CreationMode()) == 0; }
 
+// Hidden here is only a name beginning with '.', which the callers test.
+bool MarkedHiddenOrSystem(const std::filesystem::path&) { return false; }
+
 }  // namespace vel::platform

@@ -167,4 +167,10 @@ bool ShareNewFile(std::FILE*) {
     return true;
 }
 
+bool MarkedHiddenOrSystem(const std::filesystem::path& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    return (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+}
+
 }  // namespace vel::platform

@@ -79,9 +79,9 @@ int main(int argc, char** argv) {
     const app::Arguments args = app::Arguments::FromArgv(argc, argv);
     window.Guard([&] { window.ZeCreat(args); });
     if (app::MainWindow::ShownAtStart(args) && !window.ended()) view.show();
-    // The first tick as soon as the loop runs: it places the window and shows
-    // the date at once instead of a second later.
-    ticks.start(0);
+    // The first tick a whole interval after the start, as every later one: a
+    // standby instance stays its one second before the tick closes it.
+    ticks.start();
     while (!window.ended() && !signalled) QApplication::exec();
     ticks.stop();
     return 0;

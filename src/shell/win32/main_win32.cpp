@@ -68,10 +68,10 @@ int main() {
 
     window.Guard([&] { window.ZeCreat(args); });
     if (app::MainWindow::ShownAtStart(args) && !window.ended()) view.show();
-    // The first tick as soon as the loop runs: it places the window and shows
-    // the date at once instead of a second later.
+    // The first tick a whole interval after the start, as every later one: a
+    // standby instance stays its one second before the tick closes it.
     // The loop ends once the logic closed the window.
-    view.startTicks([&] { window.Guard([&] { window.TiTimer(); }); }, 0);
+    view.startTicks([&] { window.Guard([&] { window.TiTimer(); }); }, 1000);
     view.runLoop();
     view.stopTicks();
     return 0;

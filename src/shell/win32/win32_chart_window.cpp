@@ -1,6 +1,7 @@
 #include "shell/win32/win32_chart_window.h"
 
 #include "platform/file_system.h"
+#include "shell/win32/win32_dpi.h"
 #include "shell/win32/win32_drawing.h"
 
 #include <windows.h>
@@ -17,45 +18,54 @@ const wchar_t* const kPanelClass = L"VelChartPanel";
 constexpr int kBevel = 2;  // the lowered frame of `Pan1`..`Pan8`
 constexpr UINT_PTR kListKeys = 1;
 
-HFONT MakeFont(const wchar_t* face, int pixels, bool bold, DWORD pitchAndFamily) {
-    return CreateFontW(-pixels, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, EASTEUROPE_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, pitchAndFamily, face);
+// The form's font, Consolas bold at a point size of a 96 DPI screen, scaled.
+HFONT FormFont(const DpiScale& scale, int points) {
+    return ScaledFont(scale, L"Consolas", MulDiv(points, kLayoutDpi, 72), true, FIXED_PITCH | FF_MODERN);
 }
 
-// The form's font, Consolas bold at a point size of the screen.
-HFONT FormFont(int points) {
-    HDC screen = GetDC(nullptr);
-    const int pixels = MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);
-    ReleaseDC(nullptr, screen);
-    return MakeFont(L"Consolas", pixels, true, FIXED_PITCH | FF_MODERN);
-}
-
-// One chart image: a 370 x 100 bitmap in a memory DC of its own.
+// One chart image: a 370 x 100 bitmap in a memory DC of its own, drawn in
+// layout pixels at the window's scale.
 class ChartImage final : public rates::ChartCanvas {
 public:
-    ChartImage() {
-        HDC screen = GetDC(nullptr);
-        dc_ = CreateCompatibleDC(screen);
-        bitmap_ = CreateCompatibleBitmap(screen, rates::kChartImageWidth, rates::kChartImageHeight);
-        ReleaseDC(nullptr, screen);
-        old_ = SelectObject(dc_, bitmap_);
-        // The canvas font of an image: the small sans serif of the desktop.
-        font_ = MakeFont(L"Tahoma", 11, false, VARIABLE_PITCH | FF_SWISS);
-        boldFont_ = MakeFont(L"Tahoma", 11, true, VARIABLE_PITCH | FF_SWISS);
-        fillWhite();
-    }
+    ChartImage() { setScale(DpiScale()); }
     ~ChartImage() override {
-        SelectObject(dc_, old_);
-        DeleteObject(bitmap_);
+        release();
         DeleteDC(dc_);
-        DeleteObject(font_);
-        DeleteObject(boldFont_);
     }
     ChartImage(const ChartImage&) = delete;
     ChartImage& operator=(const ChartImage&) = delete;
 
     HWND panel = nullptr;  // repainted after each drawing
     HDC dc() const { return dc_; }
+    int deviceWidth() const { return scale_.toDevice(rates::kChartImageWidth); }
+    int deviceHeight() const { return scale_.toDevice(rates::kChartImageHeight); }
+
+    // A new scale keeps what was drawn, stretched, until the next drawing.
+    void setScale(const DpiScale& scale) {
+        HDC screen = GetDC(nullptr);
+        if (!dc_) dc_ = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, scale.toDevice(rates::kChartImageWidth),
+                                                scale.toDevice(rates::kChartImageHeight));
+        ReleaseDC(nullptr, screen);
+        HDC copy = CreateCompatibleDC(dc_);
+        HGDIOBJ oldCopy = SelectObject(copy, bitmap);
+        const RECT all{0, 0, scale.toDevice(rates::kChartImageWidth), scale.toDevice(rates::kChartImageHeight)};
+        FillRect(copy, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        if (bitmap_) {
+            SetStretchBltMode(copy, HALFTONE);
+            StretchBlt(copy, 0, 0, all.right, all.bottom, dc_, 0, 0, deviceWidth(), deviceHeight(), SRCCOPY);
+        }
+        SelectObject(copy, oldCopy);
+        DeleteDC(copy);
+        release();
+        scale_ = scale;
+        bitmap_ = bitmap;
+        old_ = SelectObject(dc_, bitmap_);
+        // The canvas font of an image: the small sans serif of the desktop.
+        font_ = ScaledFont(scale_, L"Tahoma", 11, false, VARIABLE_PITCH | FF_SWISS);
+        boldFont_ = ScaledFont(scale_, L"Tahoma", 11, true, VARIABLE_PITCH | FF_SWISS);
+        changed();
+    }
 
     void clear() override {
         fillWhite();
@@ -63,11 +73,11 @@ public:
     }
 
     void drawEllipse(Point topLeft, Point bottomRight, Color pen) override {
-        HPEN p = CreatePen(PS_SOLID, 1, pen);
+        HPEN p = CreatePen(PS_SOLID, penWidth(), pen);
         HGDIOBJ oldPen = SelectObject(dc_, p);
         HGDIOBJ oldBrush = SelectObject(dc_, GetStockObject(WHITE_BRUSH));
         // GDI leaves the box's right and bottom edges outside the ellipse.
-        Ellipse(dc_, topLeft.x, topLeft.y, bottomRight.x, bottomRight.y);
+        Ellipse(dc_, x(topLeft.x), y(topLeft.y), x(bottomRight.x), y(bottomRight.y));
         SelectObject(dc_, oldBrush);
         SelectObject(dc_, oldPen);
         DeleteObject(p);
@@ -77,16 +87,16 @@ public:
     void drawLine(Point from, Point to, Color pen) override {
         if (from.x == to.x) {
             // Bars: exactly the pixels from one end to the other.
-            const RECT bar{from.x, std::min(from.y, to.y), from.x + 1, std::max(from.y, to.y) + 1};
+            const RECT bar{x(from.x), y(std::min(from.y, to.y)), x(from.x + 1), y(std::max(from.y, to.y) + 1)};
             HBRUSH brush = CreateSolidBrush(pen);
             FillRect(dc_, &bar, brush);
             DeleteObject(brush);
         } else {
-            HPEN p = CreatePen(PS_SOLID, 1, pen);
+            HPEN p = CreatePen(PS_SOLID, penWidth(), pen);
             HGDIOBJ old = SelectObject(dc_, p);
-            MoveToEx(dc_, from.x, from.y, nullptr);
-            LineTo(dc_, to.x, to.y);
-            SetPixel(dc_, to.x, to.y, pen);  // GDI stops short of the end point
+            MoveToEx(dc_, x(from.x), y(from.y), nullptr);
+            LineTo(dc_, x(to.x), y(to.y));
+            SetPixel(dc_, x(to.x), y(to.y), pen);  // GDI stops short of the end point
             SelectObject(dc_, old);
             DeleteObject(p);
         }
@@ -100,20 +110,32 @@ public:
         SetBkColor(dc_, RGB(255, 255, 255));
         SetTextColor(dc_, RGB(0, 0, 0));
         SetTextAlign(dc_, TA_LEFT | TA_TOP | TA_NOUPDATECP);
-        TextOutW(dc_, at.x, at.y, wide.c_str(), static_cast<int>(wide.size()));
+        TextOutW(dc_, x(at.x), y(at.y), wide.c_str(), static_cast<int>(wide.size()));
         SelectObject(dc_, old);
         changed();
     }
 
 private:
+    int x(int layout) const { return scale_.toDevice(layout); }
+    int y(int layout) const { return scale_.toDevice(layout); }
+    int penWidth() const { return std::max(1, scale_.toDevice(1)); }
     void fillWhite() {
-        const RECT all{0, 0, rates::kChartImageWidth, rates::kChartImageHeight};
+        const RECT all{0, 0, deviceWidth(), deviceHeight()};
         FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     }
     void changed() {
         if (panel) InvalidateRect(panel, nullptr, FALSE);
     }
+    void release() {
+        if (!bitmap_) return;
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteObject(font_);
+        DeleteObject(boldFont_);
+        bitmap_ = nullptr;
+    }
 
+    DpiScale scale_;
     HDC dc_ = nullptr;
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ old_ = nullptr;
@@ -135,6 +157,9 @@ struct Win32ChartWindow::Impl {
     rates::ChartHandlers handlers;
     HWND form = nullptr;
     HWND esc = nullptr;
+    // The logic lays the window out in layout pixels, this scale draws them.
+    DpiScale scale;
+    int fontPoints = 10;
     HFONT font = nullptr;
     std::string caption;
     struct Label {
@@ -156,23 +181,55 @@ struct Win32ChartWindow::Impl {
     int clientWidth() const {
         RECT r{};
         GetClientRect(form, &r);
-        return r.right;
+        return scale.toLayout(r.right);
     }
 
     // Panels run from their left edge to the window's right edge, at most 400 wide.
     void layoutPanels() {
         const int width = clientWidth();
         for (Slot& s : parts) {
-            MoveWindow(s.panel, s.panelLeft, s.panelTop, rates::ChartPanelWidth(width, s.panelLeft), s.panelHeight,
+            const RECT r = scale.toDevice(s.panelLeft, s.panelTop, rates::ChartPanelWidth(width, s.panelLeft),
+                                          s.panelHeight);
+            MoveWindow(s.panel, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+        }
+    }
+
+    void setFont(int points) {
+        HFONT made = FormFont(scale, points);
+        for (Slot& s : parts) SendMessageW(s.list, WM_SETFONT, reinterpret_cast<WPARAM>(made), TRUE);
+        if (font) DeleteObject(font);
+        font = made;
+        fontPoints = points;
+    }
+
+    // Each child keeps its layout place, drawn at the new scale.
+    void rescale(int dpi) {
+        const DpiScale old = scale;
+        scale = DpiScale(dpi);
+        setFont(fontPoints);
+        for (Slot& s : parts) {
+            s.image.setScale(scale);
+            RECT r{};
+            GetWindowRect(s.list, &r);
+            MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
+            MoveWindow(s.list, scale.toDevice(old.toLayout(r.left)), scale.toDevice(old.toLayout(r.top)),
+                       scale.toDevice(old.toLayout(r.right - r.left)), scale.toDevice(old.toLayout(r.bottom - r.top)),
                        TRUE);
         }
+        RECT e{};
+        GetWindowRect(esc, &e);
+        MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&e), 2);
+        SetWindowPos(esc, HWND_BOTTOM, 0, scale.toDevice(old.toLayout(e.top)), 1, 1, SWP_NOACTIVATE);
+        layoutPanels();
+        InvalidateRect(form, nullptr, FALSE);
     }
 
     void paintForm() {
         const FacePaint paint(form, font);
         for (const Slot& s : parts) {
             for (const Label& label : s.labels)
-                TextOutW(paint.dc(), 0, label.top, label.wide.c_str(), static_cast<int>(label.wide.size()));
+                TextOutW(paint.dc(), 0, scale.toDevice(label.top), label.wide.c_str(),
+                         static_cast<int>(label.wide.size()));
         }
     }
 
@@ -181,11 +238,12 @@ struct Win32ChartWindow::Impl {
         const FacePaint paint(s.panel);
         const HDC dc = paint.dc();
         const RECT& r = paint.client();
-        const int inner = std::max(0, static_cast<int>(r.right) - 2 * kBevel);
-        const int innerHeight = std::max(0, static_cast<int>(r.bottom) - 2 * kBevel);
-        BitBlt(dc, kBevel, kBevel, std::min(inner, rates::kChartImageWidth),
-               std::min(innerHeight, rates::kChartImageHeight), s.image.dc(), 0, 0, SRCCOPY);
-        for (int i = 0; i < kBevel; ++i) DrawBevel(dc, RECT{i, i, r.right - i, r.bottom - i}, Bevel::Lowered);
+        const int bevel = scale.toDevice(kBevel);
+        const int inner = std::max(0, static_cast<int>(r.right) - 2 * bevel);
+        const int innerHeight = std::max(0, static_cast<int>(r.bottom) - 2 * bevel);
+        BitBlt(dc, bevel, bevel, std::min(inner, s.image.deviceWidth()), std::min(innerHeight, s.image.deviceHeight()),
+               s.image.dc(), 0, 0, SRCCOPY);
+        for (int i = 0; i < bevel; ++i) DrawBevel(dc, RECT{i, i, r.right - i, r.bottom - i}, Bevel::Lowered);
     }
 
     void escape() { CallGuarded(guard, handlers.escClicked); }
@@ -230,6 +288,13 @@ struct Win32ChartWindow::Impl {
                 // Closing hides the window: it is shown again after the next refresh.
                 closing();
                 return 0;
+            case WM_DPICHANGED: {
+                rescale(HIWORD(wParam));
+                const RECT* r = reinterpret_cast<const RECT*>(lParam);
+                SetWindowPos(form, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                             SWP_NOZORDER | SWP_NOACTIVATE);
+                return 0;
+            }
             default:
                 break;
         }
@@ -273,7 +338,8 @@ Win32ChartWindow::Win32ChartWindow(std::function<rates::WindowRect()> mainWindow
     Impl& d = *impl_;
     d.mainRect = std::move(mainWindowRect);
     d.guard = std::move(guard);
-    RegisterWindowClass(kFormClass, FormProc, kArrowCursor);
+    // Its title bar shows the program's icon (the first of its resources).
+    RegisterWindowClass(kFormClass, FormProc, kArrowCursor, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1)));
     RegisterWindowClass(kPanelClass, PanelProc, kArrowCursor);
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     // Border icons: the system menu only.
@@ -281,7 +347,8 @@ Win32ChartWindow::Win32ChartWindow(std::function<rates::WindowRect()> mainWindow
                              290, 200, nullptr, nullptr, instance, nullptr);
     if (!d.form) return;
     SetWindowLongPtrW(d.form, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(impl_.get()));
-    d.font = FormFont(10);
+    d.scale = DpiScale(WindowDpi(d.form));
+    d.font = FormFont(d.scale, d.fontPoints);
 
     static const char* const kNames[3] = {" Max ", " Akt ", " Min "};
     for (Impl::Slot& s : d.parts) {
@@ -298,6 +365,7 @@ Win32ChartWindow::Win32ChartWindow(std::function<rates::WindowRect()> mainWindow
                                   nullptr);
         SetWindowLongPtrW(s.panel, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&s));
         s.image.panel = s.panel;
+        s.image.setScale(d.scale);
     }
     d.esc = CreateWindowExW(0, L"BUTTON", L"Esc", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 0, 0, 1, 1, d.form,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)), instance, nullptr);
@@ -324,18 +392,17 @@ rates::WindowRect Win32ChartWindow::mainWindowRect() {
 
 rates::WindowRect Win32ChartWindow::windowRect() {
     const RECT r = WindowRectOf(impl_->form);
-    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+    const DpiScale& scale = impl_->scale;
+    return {scale.toLayout(r.left), scale.toLayout(r.top), scale.toLayout(r.right - r.left),
+            scale.toLayout(r.bottom - r.top)};
 }
 
 void Win32ChartWindow::placeWindow(int left, int top, int width, int fontSizePt) {
     Impl& d = *impl_;
-    HFONT font = FormFont(fontSizePt);
-    for (Impl::Slot& s : d.parts) SendMessageW(s.list, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    if (d.font) DeleteObject(d.font);
-    d.font = font;
+    d.setFont(fontSizePt);
     const RECT r = WindowRectOf(d.form);
-    SetWindowPos(d.form, nullptr, left, top, std::max(1, width), std::max(1, static_cast<int>(r.bottom - r.top)),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(d.form, nullptr, d.scale.toDevice(left), d.scale.toDevice(top), std::max(1, d.scale.toDevice(width)),
+                 std::max(1, static_cast<int>(r.bottom - r.top)), SWP_NOZORDER | SWP_NOACTIVATE);
     d.layoutPanels();
     InvalidateRect(d.form, nullptr, FALSE);
 }
@@ -346,11 +413,13 @@ void Win32ChartWindow::setClientHeight(int height) {
     RECT client{};
     GetClientRect(form, &client);
     const int frame = (r.bottom - r.top) - client.bottom;
-    SetWindowPos(form, nullptr, 0, 0, r.right - r.left, height + frame, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(form, nullptr, 0, 0, r.right - r.left, impl_->scale.toDevice(height) + frame,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void Win32ChartWindow::growLeft(int pixels) {
+void Win32ChartWindow::growLeft(int layoutPixels) {
     const RECT r = WindowRectOf(impl_->form);
+    const int pixels = impl_->scale.toDevice(layoutPixels);
     SetWindowPos(impl_->form, nullptr, r.left - pixels, r.top, r.right - r.left + pixels, r.bottom - r.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     impl_->layoutPanels();
@@ -374,7 +443,7 @@ rates::LabelSize Win32ChartWindow::labelSize(int slot, rates::RateLabel label) {
     GetTextMetricsW(dc, &tm);
     SelectObject(dc, old);
     ReleaseDC(d.form, dc);
-    return {static_cast<int>(size.cx), static_cast<int>(tm.tmHeight)};
+    return {d.scale.toLayout(static_cast<int>(size.cx)), d.scale.toLayout(static_cast<int>(tm.tmHeight))};
 }
 
 std::string Win32ChartWindow::labelText(int slot, rates::RateLabel label) {
@@ -432,7 +501,8 @@ void Win32ChartWindow::showList(int slot, int scrollTo) {
 }
 
 void Win32ChartWindow::setListBounds(int slot, int top, int width, int height) {
-    MoveWindow(impl_->parts[slot].list, 0, top, std::max(0, width), height, TRUE);
+    const RECT r = impl_->scale.toDevice(0, top, std::max(0, width), height);
+    MoveWindow(impl_->parts[slot].list, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
 }
 
 void Win32ChartWindow::setPanelBounds(int slot, int left, int top, int height) {
@@ -451,7 +521,7 @@ rates::ChartCanvas& Win32ChartWindow::canvas(int slot) { return impl_->parts[slo
 
 void Win32ChartWindow::setEscTop(int top) {
     // Behind `Lis1`: only its Escape key is used.
-    SetWindowPos(impl_->esc, HWND_BOTTOM, 0, top, 1, 1, SWP_NOACTIVATE);
+    SetWindowPos(impl_->esc, HWND_BOTTOM, 0, impl_->scale.toDevice(top), 1, 1, SWP_NOACTIVATE);
 }
 
 void Win32ChartWindow::show() {

@@ -2,6 +2,7 @@
 
 #include "ksef/ksef.h"
 #include "platform/file_system.h"
+#include "shell/win32/win32_dpi.h"
 #include "shell/win32/win32_drawing.h"
 
 #include <windows.h>
@@ -13,23 +14,31 @@ namespace {
 
 const wchar_t* const kKsefClass = L"VelKsefWindow";
 
-HFONT PanelFont(int pixels) {
+HFONT PanelFont(const DpiScale& scale, int pixels) {
     // Comic Sans MS where it is installed; the font mapper picks a stand-in
     // otherwise, and the size then follows the text.
-    return CreateFontW(-pixels, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, EASTEUROPE_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH | FF_SCRIPT, L"Comic Sans MS");
+    return ScaledFont(scale, L"Comic Sans MS", pixels, true, VARIABLE_PITCH | FF_SCRIPT);
 }
 
 // The window on screen; its client area is the panel `P` (inner bevel lowered).
+// The logic places and sizes it in layout pixels.
 class TNrKS final : public ksef::KsefView {
 public:
-    explicit TNrKS(HandlerGuard guard) : guard_(std::move(guard)) {
+    explicit TNrKS(HandlerGuard guard) : guard_(std::move(guard)), scale_(SystemDpi()) {
         RegisterWindowClass(kKsefClass, Proc, kHandCursor);
         hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, kKsefClass, WideFileName(ksef::kKsefCaption).c_str(), WS_POPUP, 0,
-                                0, ksef::kKsefDesignWidth, ksef::kKsefDesignHeight, nullptr, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
+                                0, scale_.toDevice(ksef::kKsefDesignWidth), scale_.toDevice(ksef::kKsefDesignHeight),
+                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        font_ = PanelFont(ksef::kKsefFontPixels);
+        if (hwnd_ && WindowDpi(hwnd_) != scale_.dpi()) {
+            const DpiScale created = scale_;
+            scale_ = DpiScale(WindowDpi(hwnd_));
+            RECT r{};
+            GetClientRect(hwnd_, &r);
+            SetWindowPos(hwnd_, nullptr, 0, 0, scale_.toDevice(created.toLayout(r.right)),
+                         scale_.toDevice(created.toLayout(r.bottom)), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        font_ = PanelFont(scale_, ksef::kKsefFontPixels);
     }
 
     ~TNrKS() override {
@@ -46,7 +55,8 @@ public:
     void setEvents(ksef::KsefEvents events) override { events_ = std::move(events); }
 
     void move(int left, int top) override {
-        SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(hwnd_, nullptr, scale_.toDevice(left), scale_.toDevice(top), 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     void setPanelText(const std::string& text) override {
@@ -60,7 +70,8 @@ public:
 
     void setClientSize(int width, int height) override {
         // Borderless: the window is its client area.
-        SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(hwnd_, nullptr, 0, 0, scale_.toDevice(width), scale_.toDevice(height),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         fitFont();
         InvalidateRect(hwnd_, nullptr, FALSE);
     }
@@ -117,6 +128,16 @@ private:
             case WM_CAPTURECHANGED:
                 pressed_ = false;
                 return 0;
+            case WM_DPICHANGED: {
+                // Moved to a monitor of another DPI: Windows suggests the new rectangle.
+                scale_ = DpiScale(HIWORD(wParam));
+                const RECT* r = reinterpret_cast<const RECT*>(lParam);
+                SetWindowPos(hwnd_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                             SWP_NOZORDER | SWP_NOACTIVATE);
+                fitFont();
+                InvalidateRect(hwnd_, nullptr, FALSE);
+                return 0;
+            }
             default:
                 break;
         }
@@ -135,22 +156,24 @@ private:
         RECT r{};
         GetClientRect(hwnd_, &r);
         HDC dc = GetDC(hwnd_);
-        const int pixels = ksef::KsefFontPixels(r.right - 2, [&](int size) {
-            HFONT font = PanelFont(size);
+        // Fitted in layout pixels, as the logic counts them.
+        const int pixels = ksef::KsefFontPixels(scale_.toLayout(r.right) - 2, [&](int size) {
+            HFONT font = PanelFont(scale_, size);
             HGDIOBJ old = SelectObject(dc, font);
             SIZE extent{};
             GetTextExtentPoint32W(dc, wide_.c_str(), static_cast<int>(wide_.size()), &extent);
             SelectObject(dc, old);
             DeleteObject(font);
-            return static_cast<int>(extent.cx);
+            return scale_.toLayout(static_cast<int>(extent.cx));
         });
         ReleaseDC(hwnd_, dc);
         if (font_) DeleteObject(font_);
-        font_ = PanelFont(pixels);
+        font_ = PanelFont(scale_, pixels);
     }
 
     HandlerGuard guard_;
     ksef::KsefEvents events_;
+    DpiScale scale_;
     HWND hwnd_ = nullptr;
     HFONT font_ = nullptr;
     std::string text_;

@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "platform/file_system.h"
+#include "shell/win32/win32_dpi.h"
 #include "shell/win32/win32_drawing.h"
 
 #include <windows.h>
@@ -35,64 +36,25 @@ const wchar_t* const kMainClass = L"VelMainWindow";
 const wchar_t* const kPanelClass = L"VelPanel";
 const wchar_t* const kAppTitle = L"Vel-drukowanie";
 
-HFONT PixelFont(const wchar_t* face, int pixels, bool bold) {
-    return CreateFontW(-pixels, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, EASTEUROPE_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
-}
-
-void Line(HDC dc, int x1, int y1, int x2, int y2) {
-    MoveToEx(dc, x1, y1, nullptr);
-    LineTo(dc, x2, y2);
-}
-
 // The arrow of the view mode panel `Dn`.
-void DrawViewModeArrow(HDC dc) {
+void DrawViewModeArrow(HDC dc, const DpiScale& scale) {
     HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     HGDIOBJ oldBrush = SelectObject(dc, black);
     HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
-    const POINT arrow[] = {{1 + 2, 1 + 4}, {1 + 10, 1 + 4}, {1 + 6, 1 + 9}};
+    const auto at = [&](int x, int y) { return POINT{scale.toDevice(x), scale.toDevice(y)}; };
+    const POINT arrow[] = {at(1 + 2, 1 + 4), at(1 + 10, 1 + 4), at(1 + 6, 1 + 9)};
     Polygon(dc, arrow, 3);
     SelectObject(dc, oldPen);
     SelectObject(dc, oldBrush);
 }
 
-// A clock face on the top panel's colour: the program's icon.
-HICON MakeAppIcon() {
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP color = CreateCompatibleBitmap(screen, 32, 32);
-    HBITMAP mask = CreateBitmap(32, 32, 1, 1, nullptr);
-    HGDIOBJ old = SelectObject(dc, color);
-    const RECT all{0, 0, 32, 32};
-    Fill(dc, all, kTopPanelColor);
-    HPEN pen = CreatePen(PS_SOLID, 3, kWhite);
-    HGDIOBJ oldPen = SelectObject(dc, pen);
-    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-    Ellipse(dc, 4, 4, 28, 28);
-    Line(dc, 16, 16, 16, 8);
-    Line(dc, 16, 16, 22, 16);
-    SelectObject(dc, oldBrush);
-    SelectObject(dc, oldPen);
-    DeleteObject(pen);
-    // The mask: every pixel opaque.
-    SelectObject(dc, mask);
-    PatBlt(dc, 0, 0, 32, 32, BLACKNESS);
-    SelectObject(dc, old);
-    ICONINFO info{TRUE, 0, 0, mask, color};
-    HICON icon = CreateIconIndirect(&info);
-    DeleteObject(color);
-    DeleteObject(mask);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
-    return icon;
-}
-
 // A panel: a child window with a caption centred in it, an outer bevel
 // (raised, lowered while a mouse button is down when it gives a press effect)
 // and an optional inner bevel. Mouse events go to the callbacks in the
-// panel's own coordinates.
+// panel's own coordinates, in layout pixels.
 struct Panel {
     HWND hwnd = nullptr;
+    const DpiScale* scale = nullptr;  // the window's
     COLORREF color = kSilver;
     std::wstring caption;
     HFONT font = nullptr;
@@ -113,10 +75,10 @@ struct Panel {
         GetClientRect(hwnd, &r);
         Fill(dc, r, color);
         DrawBevel(dc, r, pressed ? Bevel::Lowered : Bevel::Raised);
-        RECT in{r.left + 1 + borderWidth, r.top + 1 + borderWidth, r.right - 1 - borderWidth,
-                r.bottom - 1 - borderWidth};
+        const int border = scale->toDevice(borderWidth);
+        RECT in{r.left + 1 + border, r.top + 1 + border, r.right - 1 - border, r.bottom - 1 - border};
         DrawBevel(dc, in, inner);
-        if (arrow) DrawViewModeArrow(dc);
+        if (arrow) DrawViewModeArrow(dc, *scale);
         if (!caption.empty()) {
             HGDIOBJ old = SelectObject(dc, font);
             SetBkMode(dc, TRANSPARENT);
@@ -139,6 +101,7 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     auto* panel = reinterpret_cast<Panel*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!panel) return DefWindowProcW(hwnd, message, wParam, lParam);
     const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+    const int layoutX = panel->scale->toLayout(x), layoutY = panel->scale->toLayout(y);
     RECT client;
     GetClientRect(hwnd, &client);
     const POINT at{x, y};
@@ -167,10 +130,10 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
                 panel->pressed = true;
                 InvalidateRect(hwnd, nullptr, FALSE);
             }
-            if (message == WM_LBUTTONDOWN && panel->onMouseDown) panel->onMouseDown(x, y);
+            if (message == WM_LBUTTONDOWN && panel->onMouseDown) panel->onMouseDown(layoutX, layoutY);
             return 0;
         case WM_MOUSEMOVE:
-            if ((wParam & (MK_LBUTTON | MK_RBUTTON)) && panel->onMouseMove) panel->onMouseMove(x, y);
+            if ((wParam & (MK_LBUTTON | MK_RBUTTON)) && panel->onMouseMove) panel->onMouseMove(layoutX, layoutY);
             return 0;
         case WM_LBUTTONUP:
         case WM_RBUTTONUP: {
@@ -199,9 +162,11 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     }
 }
 
-HWND MakeChild(HWND parent, Panel& panel, int left, int top, int width, int height) {
-    panel.hwnd = CreateWindowExW(0, kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, left,
-                                 top, width, height, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+// Placed by the window's layout once all children exist.
+HWND MakeChild(HWND parent, Panel& panel, const DpiScale& scale) {
+    panel.scale = &scale;
+    panel.hwnd = CreateWindowExW(0, kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+                                 1, 1, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (panel.hwnd) SetWindowLongPtrW(panel.hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&panel));
     return panel.hwnd;
 }
@@ -227,9 +192,28 @@ LRESULT CALLBACK ListKeyProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 
 }  // namespace
 
+// Where the window's children lie at design size, in layout pixels.
+constexpr app::Rect kCoverPanel{0, 635, 290, 66};  // SBO
+constexpr app::Rect kViewModePanel{5, 4, 14, 14};  // Dn
+constexpr app::Rect kPushPanels[] = {
+    {5, 20, 48, 19},    // Upd
+    {55, 20, 38, 19},   // Tur
+    {95, 20, 23, 19},   // Wox
+    {120, 20, 33, 19},  // NBP
+    {155, 20, 38, 19},  // KSeF
+    {195, 20, 90, 19},  // Pa
+};
+constexpr int kStatusLeft = 22, kStatusTop = 4, kStatusRightMargin = 5;
+constexpr int kListDropHeight = 30 * 16;  // the dropped-down list's; the field's own follows the font
+
 struct Win32MainView::Impl {
     app::MainWindow* window = nullptr;
     HWND main = nullptr;
+    DpiScale scale;
+    // The last layout the logic applied, placed again at a new DPI.
+    int panelHeight = 93;
+    int clientHeight = 93;
+    bool coverRaised = false;
     HFONT formFont = nullptr;
     HFONT statusFont = nullptr;
     HFONT clockFont = nullptr;
@@ -382,19 +366,78 @@ struct Win32MainView::Impl {
                 Fill(reinterpret_cast<HDC>(wParam), r, kSilver);
                 return 1;
             }
+            case WM_DPICHANGED:
+                rescale(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+                return 0;
             default:
                 break;
         }
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
 
-    void makeCombo(Combo& c, const app::Rect& r, COLORREF textColor) {
+    void makeCombo(Combo& c, COLORREF textColor) {
         c.textColor = textColor;
-        // The height is the dropped-down list's; the field's own follows the font.
-        c.hwnd = CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST,
-                                 r.left, r.top, r.width, 30 * 16, pg.hwnd, nullptr, GetModuleHandleW(nullptr),
-                                 nullptr);
-        SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(formFont), FALSE);
+        c.hwnd = CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0,
+                                 1, kListDropHeight, pg.hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
+    }
+
+    void makeFonts() {
+        formFont = ScaledFont(scale, L"Tahoma", 12, true);
+        statusFont = ScaledFont(scale, L"Tahoma", 11, true);
+        clockFont = ScaledFont(scale, L"Courier New", 17, true);
+        memoFont = ScaledFont(scale, L"Tahoma", 11, false);
+        for (Panel* panel : {&dn, &upd, &tur, &wox, &nbp, &ksef, &pg, &sbo}) panel->font = formFont;
+        pa.font = clockFont;
+        for (Combo* c : {&druLas, &druFis, &druKK})
+            if (c->hwnd) SendMessageW(c->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(formFont), TRUE);
+    }
+
+    void deleteFonts() {
+        for (HFONT* font : {&formFont, &statusFont, &clockFont, &memoFont}) {
+            if (*font) DeleteObject(*font);
+            *font = nullptr;
+        }
+    }
+
+    void place(HWND child, int left, int top, int width, int height) {
+        const RECT r = scale.toDevice(left, top, width, height);
+        SetWindowPos(child, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    void place(HWND child, const app::Rect& r) { place(child, r.left, r.top, r.width, r.height); }
+
+    // Every child at its place for the scale, and the window at its size;
+    // the position is the caller's.
+    void placeChildren() {
+        place(pm.hwnd, app::kDescriptionPanel);
+        const app::Rect& c = kCoverPanel;
+        place(sbo.hwnd, c.left, coverRaised ? 0 : c.top, c.width, c.height);
+        place(pg.hwnd, 0, 0, app::kDesignWidth, panelHeight);
+        place(dn.hwnd, kViewModePanel);
+        Panel* pushPanels[] = {&upd, &tur, &wox, &nbp, &ksef, &pa};
+        for (std::size_t i = 0; i < std::size(pushPanels); ++i) place(pushPanels[i]->hwnd, kPushPanels[i]);
+        place(druLas.hwnd, app::kPagePrinterList.left, app::kPagePrinterList.top, app::kPagePrinterList.width,
+              kListDropHeight);
+        place(druFis.hwnd, app::kFiscalList.left, app::kFiscalList.top, app::kFiscalList.width, kListDropHeight);
+        place(druKK.hwnd, app::kLabelPrinterList.left, app::kLabelPrinterList.top, app::kLabelPrinterList.width,
+              kListDropHeight);
+        SetWindowPos(main, nullptr, 0, 0, scale.toDevice(app::kDesignWidth), scale.toDevice(clientHeight),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    // The window moved to a monitor of another DPI, or was created on one:
+    // fonts and children anew; the window takes `suggested` when Windows gave one.
+    void rescale(int dpi, const RECT* suggested) {
+        if (dpi == scale.dpi() && !suggested) return;
+        scale = DpiScale(dpi);
+        deleteFonts();
+        makeFonts();
+        placeChildren();
+        if (suggested)
+            SetWindowPos(main, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                         suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        InvalidateRect(main, nullptr, TRUE);
+        RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
     }
 
     // Hints over the panels; the texts come from WM_NOTIFY.
@@ -420,7 +463,8 @@ struct Win32MainView::Impl {
         HGDIOBJ old = SelectObject(dc, statusFont);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, kWhite);
-        TextOutW(dc, 22, 4, status.c_str(), static_cast<int>(status.size()));
+        TextOutW(dc, scale.toDevice(kStatusLeft), scale.toDevice(kStatusTop), status.c_str(),
+                 static_cast<int>(status.size()));
         SelectObject(dc, old);
     }
 
@@ -430,10 +474,10 @@ struct Win32MainView::Impl {
         SetTextColor(dc, 0);
         TEXTMETRICW tm{};
         GetTextMetricsW(dc, &tm);
-        int y = 2;
+        int y = scale.toDevice(2);
         for (const std::string& line : app::DescriptionLines()) {
             const std::wstring wide = WideFileName(line);
-            TextOutW(dc, 2, y, wide.c_str(), static_cast<int>(wide.size()));
+            TextOutW(dc, scale.toDevice(2), y, wide.c_str(), static_cast<int>(wide.size()));
             y += tm.tmHeight;
         }
         SelectObject(dc, old);
@@ -460,57 +504,56 @@ void RegisterClasses(HICON icon) {
 
 Win32MainView::Win32MainView() : impl_(std::make_unique<Impl>()) {
     Impl& d = *impl_;
-    d.icon = MakeAppIcon();
-    RegisterClasses(d.icon);
-    d.formFont = PixelFont(L"Tahoma", 12, true);
-    d.statusFont = PixelFont(L"Tahoma", 11, true);
-    d.clockFont = PixelFont(L"Courier New", 17, true);
-    d.memoFont = PixelFont(L"Tahoma", 11, false);
+    // The window class's icon is shared: Windows picks each size it draws.
+    RegisterClasses(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1)));
+    // The taskbar's notification area draws at the system's DPI.
+    d.icon = LoadProgramIcon(DpiScale(SystemDpi()), 16);
     d.listBrush = CreateSolidBrush(kListColor);
 
+    // Created at the system's DPI at the screen centre; placed again below
+    // when its monitor has another.
+    d.scale = DpiScale(SystemDpi());
     const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
-    d.main = CreateWindowExW(WS_EX_TOOLWINDOW, kMainClass, kAppTitle, WS_POPUP | WS_CLIPCHILDREN,
-                             (sw - app::kDesignWidth) / 2, (sh - 93) / 2, app::kDesignWidth, 93, nullptr, nullptr,
-                             GetModuleHandleW(nullptr), nullptr);
+    const int w = d.scale.toDevice(app::kDesignWidth), h = d.scale.toDevice(93);
+    d.main = CreateWindowExW(WS_EX_TOOLWINDOW, kMainClass, kAppTitle, WS_POPUP | WS_CLIPCHILDREN, (sw - w) / 2,
+                             (sh - h) / 2, w, h, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!d.main) return;
     SetWindowLongPtrW(d.main, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(impl_.get()));
 
     // The description panel and the cover panel lie on the form, the top
     // panel over them.
-    const app::Rect& m = app::kDescriptionPanel;
-    MakeChild(d.main, d.pm, m.left, m.top, m.width, m.height);
+    MakeChild(d.main, d.pm, d.scale);
     d.pm.paintMore = [p = impl_.get()](HDC dc) { p->paintDescription(dc); };
-    MakeChild(d.main, d.sbo, 0, 635, 290, 66);
+    MakeChild(d.main, d.sbo, d.scale);
     d.sbo.caption = L"SBO";
-    d.sbo.font = d.formFont;
-    MakeChild(d.main, d.pg, 0, 0, 290, 93);
+    MakeChild(d.main, d.pg, d.scale);
     SetWindowPos(d.pg.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     d.pg.color = kTopPanelColor;
     d.pg.caption = L".";
-    d.pg.font = d.formFont;
     d.pg.inner = Bevel::Lowered;
     d.pg.borderWidth = 1;
     d.pg.paintMore = [p = impl_.get()](HDC dc) { p->paintStatus(dc); };
 
-    auto pushPanel = [&](Panel& panel, int l, int t, int w, int h, const wchar_t* caption) {
-        MakeChild(d.pg.hwnd, panel, l, t, w, h);
+    auto pushPanel = [&](Panel& panel, const wchar_t* caption) {
+        MakeChild(d.pg.hwnd, panel, d.scale);
         panel.caption = caption;
-        panel.font = d.formFont;
         panel.pressEffect = true;
     };
-    pushPanel(d.dn, 5, 4, 14, 14, L".");
+    pushPanel(d.dn, L".");
     d.dn.arrow = true;
-    pushPanel(d.upd, 5, 20, 48, 19, L"Update");
-    pushPanel(d.tur, 55, 20, 38, 19, L"Sarno");
-    pushPanel(d.wox, 95, 20, 23, 19, L"Wox");
-    pushPanel(d.nbp, 120, 20, 33, 19, L"NBP");
-    pushPanel(d.ksef, 155, 20, 38, 19, L"KSeF");
-    pushPanel(d.pa, 195, 20, 90, 19, L"~~~~~");
-    d.pa.font = d.clockFont;
+    pushPanel(d.upd, L"Update");
+    pushPanel(d.tur, L"Sarno");
+    pushPanel(d.wox, L"Wox");
+    pushPanel(d.nbp, L"NBP");
+    pushPanel(d.ksef, L"KSeF");
+    pushPanel(d.pa, L"~~~~~");
 
-    d.makeCombo(d.druLas, app::kPagePrinterList, kWhite);
-    d.makeCombo(d.druFis, app::kFiscalList, 0x0000FF);
-    d.makeCombo(d.druKK, app::kLabelPrinterList, 0x00FFFF);
+    d.makeCombo(d.druLas, kWhite);
+    d.makeCombo(d.druFis, 0x0000FF);
+    d.makeCombo(d.druKK, 0x00FFFF);
+    d.makeFonts();
+    d.placeChildren();
+    d.rescale(WindowDpi(d.main), nullptr);
 
     // Events to the logic.
     Impl* p = impl_.get();
@@ -551,10 +594,8 @@ Win32MainView::~Win32MainView() {
         DestroyWindow(d.main);
     }
     if (d.menu) DestroyMenu(d.menu);
-    for (HGDIOBJ o : {static_cast<HGDIOBJ>(d.formFont), static_cast<HGDIOBJ>(d.statusFont),
-                      static_cast<HGDIOBJ>(d.clockFont), static_cast<HGDIOBJ>(d.memoFont),
-                      static_cast<HGDIOBJ>(d.listBrush)})
-        if (o) DeleteObject(o);
+    d.deleteFonts();
+    if (d.listBrush) DeleteObject(d.listBrush);
     if (d.icon) DestroyIcon(d.icon);
 }
 
@@ -604,7 +645,8 @@ bool Win32MainView::fits(const std::string& text) {
     ReleaseDC(impl_->pg.hwnd, dc);
     RECT r{};
     GetClientRect(impl_->pg.hwnd, &r);
-    return 22 + size.cx < r.right - 5;
+    const DpiScale& scale = impl_->scale;
+    return scale.toDevice(kStatusLeft) + size.cx < r.right - scale.toDevice(kStatusRightMargin);
 }
 
 void Win32MainView::setHint(const std::string& text) { impl_->hint = WideFileName(text); }
@@ -625,31 +667,44 @@ RECT WindowRect(HWND hwnd) {
 }
 }  // namespace
 
-int Win32MainView::left() { return WindowRect(impl_->main).left; }
-int Win32MainView::top() { return WindowRect(impl_->main).top; }
+// The logic sees the window and the screen in layout pixels.
+int Win32MainView::left() { return impl_->scale.toLayout(WindowRect(impl_->main).left); }
+int Win32MainView::top() { return impl_->scale.toLayout(WindowRect(impl_->main).top); }
 int Win32MainView::width() {
     const RECT r = WindowRect(impl_->main);
-    return r.right - r.left;
+    return impl_->scale.toLayout(r.right - r.left);
 }
 int Win32MainView::height() {
     const RECT r = WindowRect(impl_->main);
-    return r.bottom - r.top;
+    return impl_->scale.toLayout(r.bottom - r.top);
 }
 
 void Win32MainView::move(int left, int top) {
-    if (impl_->main) SetWindowPos(impl_->main, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Impl& d = *impl_;
+    if (!d.main) return;
+    // The window put at the right screen edge ends there exactly, whatever
+    // the rounding of a fractional scale.
+    int deviceLeft = d.scale.toDevice(left);
+    if (left == screenWidth() - width()) {
+        const RECT r = WindowRect(d.main);
+        deviceLeft = GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left);
+    }
+    SetWindowPos(d.main, nullptr, deviceLeft, d.scale.toDevice(top), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-int Win32MainView::screenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
-int Win32MainView::screenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
+int Win32MainView::screenWidth() { return impl_->scale.toLayout(GetSystemMetrics(SM_CXSCREEN)); }
+int Win32MainView::screenHeight() { return impl_->scale.toLayout(GetSystemMetrics(SM_CYSCREEN)); }
 
 void Win32MainView::applyLayout(int panelHeight, int clientHeight, bool showLowerLists) {
     Impl& d = *impl_;
     if (!d.main) return;
-    SetWindowPos(d.pg.hwnd, nullptr, 0, 0, app::kDesignWidth, panelHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    d.panelHeight = panelHeight;
+    d.clientHeight = clientHeight;
+    d.place(d.pg.hwnd, 0, 0, app::kDesignWidth, panelHeight);
     ShowWindow(d.druFis.hwnd, showLowerLists ? SW_SHOWNA : SW_HIDE);
     ShowWindow(d.druKK.hwnd, showLowerLists ? SW_SHOWNA : SW_HIDE);
-    SetWindowPos(d.main, nullptr, 0, 0, width(), clientHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(d.main, nullptr, 0, 0, d.scale.toDevice(app::kDesignWidth), d.scale.toDevice(clientHeight),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(d.main, nullptr, TRUE);
 }
 
@@ -687,6 +742,7 @@ void Win32MainView::focusPageList() {
 void Win32MainView::raiseCoverPanel() {
     const Panel& sbo = impl_->sbo;
     if (!sbo.hwnd) return;
+    impl_->coverRaised = true;
     RECT r = WindowRect(sbo.hwnd);
     MapWindowPoints(nullptr, impl_->main, reinterpret_cast<POINT*>(&r), 2);
     SetWindowPos(sbo.hwnd, HWND_TOP, r.left, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
