@@ -1,5 +1,6 @@
 #include "app/downloads.h"
 
+#include "common/commands.h"
 #include "common/format.h"
 #include "common/io.h"
 #include "common/program.h"
@@ -164,13 +165,16 @@ bool SearchDrives(Program& program, const DownloadTarget& target, std::int64_t t
 
 void AfterDownloadOf(Program& program, int kind, const std::optional<DownloadTarget>& target) {
     switch (kind) {
+        // A downloaded program starts only where the work folder's writers
+        // cannot put another in its place.
         case kProgramUpdate:
+            if (!MayStart(program, target->local)) return;
             StartFile(program, target->local);
             if (program.jobs.closeMainWindow) program.jobs.closeMainWindow(program);
             return;
         case kWox:
         case kWzkl:
-            StartFile(program, target->local);
+            if (MayStart(program, target->local)) StartFile(program, target->local);
             return;
         case kPreviousYearRates:
         case kCurrentYearRates: {
@@ -276,6 +280,15 @@ void DownloadComplete(Program& program) {
     if (chosen.empty()) {  // the file went away meanwhile
         ShowStatus(program, kFailedText);
         return;
+    }
+    // A program is taken only from where no one but the user (or the
+    // administrator) could have put it: the folder comes from "Dwn.{-}" or a
+    // search of every drive, both of which the work folder's writers reach.
+    if (kind == kProgramUpdate || kind == kWox || kind == kWzkl) {
+        if (const std::string why = StartRefusal(folder + chosen); !why.empty()) {
+            ReportStartRefusal(program, folder + chosen, why);
+            return;
+        }
     }
     MoveReplaceFile(folder + chosen, target->local);
     ShowStatus(program, "\x8c" "ci\xb9gni\xeaty  \"" + target->remote + "\"");  // "Ściągnięty"

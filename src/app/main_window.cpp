@@ -127,7 +127,7 @@ void MainWindow::ZeCreat(const Arguments& args) {
     const std::string driverDir = WithTrailingBackslash(args.driverDir);
     s.downloadFolder.clear();
     s.scanBusy = false;
-    if (auto text = TryReadFile(program_.workPath("Dwn.{-}"))) {
+    if (auto text = TryReadFile(program_.workPath("Dwn.{-}"), kJobFileLimit)) {
         s.downloadFolder = text->substr(0, text->find_first_of("\r\n"));
     }
     s.driverPath = driverDir + "WQG.exe";
@@ -264,7 +264,7 @@ void MainWindow::firstTick() {
 
     const int sw = view_.screenWidth(), sh = view_.screenHeight(), w = view_.width();
     int left = sw - w, top = 0;
-    if (auto text = TryReadFile(program_.workPath("Pos.{-}"))) {
+    if (auto text = TryReadFile(program_.workPath("Pos.{-}"), kJobFileLimit)) {
         std::string_view in = *text;
         int value;
         if (ReadInteger(in, value)) {
@@ -380,7 +380,7 @@ void MainWindow::TurJ() {
 
 void MainWindow::WoxKlik() {
     if (FileExists("Wox.exe")) {
-        RunCommand(program_, "Wox.exe");
+        if (MayStart(program_, "Wox.exe")) RunCommand(program_, "Wox.exe");
     } else {
         RequestDownload(program_, kWox);
     }

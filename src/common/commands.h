@@ -10,4 +10,16 @@ class Program;
 // not looked at.
 void RunCommand(Program& program, const std::string& commandLine);
 
+// Whether the program file at `path` may be started: only from a place the
+// work folder's writers cannot change (platform::UntrustedProgramReason).
+// A refusal puts "Odmowa startu  " and the path in the status line, and the
+// reason beside them in "Vel.err". Nothing at the path is no refusal: the
+// start then fails as the system reports it.
+bool MayStart(Program& program, const std::string& path);
+// The two halves of MayStart, for a caller that must look from another
+// current folder than the one "Vel.err" lies in: why the program may not be
+// started (empty when it may), and the refusal's report.
+std::string StartRefusal(const std::string& path);
+void ReportStartRefusal(Program& program, const std::string& shown, const std::string& reason);
+
 }  // namespace vel

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
+#include <chrono>
+#include <cstdio>
 #include <iterator>
+#include <random>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -41,7 +43,73 @@ bool IsFullName(std::string_view name) {
     return NativePath(name).is_absolute();
 }
 
-std::FILE* OpenFile(std::string_view name, const char* mode) { return platform::OpenFile(NativePath(name), mode); }
+namespace {
+constexpr const char* kTraceFile = "Vel.err";
+}  // namespace
+
+std::FILE* OpenFile(std::string_view name, const char* mode) {
+    std::FILE* file = platform::OpenFile(NativePath(name), mode);
+    if (!file && !platform::RefusalReason().empty()) {
+        // The work folder's writers may put anything in a name's place; what
+        // was refused is said once per open, never for the trace itself.
+        const std::string line = " Odmowa  " + std::string(name) + "  (" + platform::RefusalReason() + ")\r\n";
+        if (name != kTraceFile) {
+            if (std::FILE* trace = platform::OpenFile(NativePath(kTraceFile), "ab")) {
+                std::fwrite(line.data(), 1, line.size(), trace);
+                std::fclose(trace);
+            }
+        }
+    }
+    return file;
+}
+
+FileStream::FileStream() : std::iostream(&buf_) {}
+
+FileStream::~FileStream() {
+    if (buf_.file) std::fclose(buf_.file);
+}
+
+bool FileStream::open(std::string_view name, const char* mode, std::size_t bufferBytes) {
+    close();
+    clear();
+    buf_.file = OpenFile(name, mode);
+    buf_.created = std::string_view(mode).find('x') != std::string_view::npos;
+    if (buf_.file && bufferBytes > 0) std::setvbuf(buf_.file, nullptr, _IOFBF, bufferBytes);
+    if (!buf_.file) setstate(std::ios::failbit);
+    buf_.emptyInput();
+    return buf_.file != nullptr;
+}
+
+void FileStream::close() {
+    if (!buf_.file) return;
+    bool ok = std::fflush(buf_.file) == 0 && !std::ferror(buf_.file);
+    if (buf_.created && !platform::ShareNewFile(buf_.file)) ok = false;
+    if (std::fclose(buf_.file) != 0) ok = false;
+    buf_.file = nullptr;
+    if (!ok) setstate(std::ios::failbit);
+}
+
+FileStream::Buf::int_type FileStream::Buf::overflow(int_type c) {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    const char ch = traits_type::to_char_type(c);
+    return file && std::fwrite(&ch, 1, 1, file) == 1 ? c : traits_type::eof();
+}
+
+std::streamsize FileStream::Buf::xsputn(const char* s, std::streamsize n) {
+    if (!file) return 0;
+    return static_cast<std::streamsize>(std::fwrite(s, 1, static_cast<std::size_t>(n), file));
+}
+
+FileStream::Buf::int_type FileStream::Buf::underflow() {
+    if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+    if (!file) return traits_type::eof();
+    const std::size_t got = std::fread(in, 1, sizeof in, file);
+    if (got == 0) return traits_type::eof();
+    setg(in, in, in + got);
+    return traits_type::to_int_type(*gptr());
+}
+
+int FileStream::Buf::sync() { return file && std::fflush(file) == 0 ? 0 : -1; }
 
 namespace {
 
@@ -124,7 +192,11 @@ std::vector<std::string> FindFiles(std::string_view pattern) {
     auto [dir, namePattern] = SplitPattern(pattern);
     for (const DirEntry& e : FindEntries(pattern)) {
         std::error_code ec;
-        if (e.isDir || e.hidden || !fs::is_regular_file(dir / NativePath(e.name), ec)) continue;
+        // A link, a FIFO, a device or a second name of another file is never
+        // a job: it could lead to a file the folder's writers cannot read.
+        const fs::path path = dir / NativePath(e.name);
+        if (e.isDir || e.hidden || !fs::is_regular_file(fs::symlink_status(path, ec)) || fs::hard_link_count(path, ec) != 1)
+            continue;
         names.push_back(e.name);
     }
     return names;
@@ -142,11 +214,46 @@ std::int32_t MatchSize(std::string_view pattern) {
     return entries.empty() ? -1 : static_cast<std::int32_t>(entries.front().size);
 }
 
-std::optional<std::string> TryReadFile(std::string_view name) {
-    std::ifstream in(NativePath(name), std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
+bool FileLargerThan(std::string_view name, std::size_t limit) {
+    std::error_code ec;
+    const fs::path path = NativePath(name);
+    if (!fs::is_regular_file(fs::symlink_status(path, ec))) return false;
+    const auto size = fs::file_size(path, ec);
+    return !ec && size > limit;
+}
+
+std::string TooLargeMessage(std::string_view name) { return "Za du\xbfy plik " + std::string(name); }
+
+std::string WritingNameFor(std::string_view name) {
+    static std::mt19937_64 random{std::random_device{}() ^
+                                  static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
+    char part[20];
+    std::snprintf(part, sizeof part, ".%012llx", static_cast<unsigned long long>(random() & 0xffffffffffffULL));
+    return std::string(name) + part + kWritingSuffix;
+}
+
+std::optional<std::string> TryReadFile(std::string_view name, std::size_t limit) {
+    std::FILE* file = OpenFile(name, "rb");
+    if (!file) return std::nullopt;
+    // Read up to one byte past the limit: the size on disk may change while
+    // it is read, and a file that grows is still cut off.
+    std::string bytes;
+    char block[1 << 16];
+    bool failed = false;
+    for (;;) {
+        const std::size_t got = std::fread(block, 1, sizeof block, file);
+        bytes.append(block, got);
+        if (bytes.size() > limit) {
+            failed = true;
+            break;
+        }
+        if (got < sizeof block) {
+            failed = std::ferror(file) != 0;
+            break;
+        }
+    }
+    std::fclose(file);
+    if (failed) return std::nullopt;
     return bytes;
 }
 
@@ -154,12 +261,11 @@ bool TryWriteFile(std::string_view name, std::string_view bytes) {
     // Written beside under the temporary name and renamed only when every
     // byte is out: a full disk leaves the earlier file as it was, never half
     // of the new one.
-    const std::string temp = std::string(name) + kWritingSuffix;
+    const std::string temp = WritingNameFor(name);
     {
-        std::ofstream out(NativePath(temp), std::ios::binary | std::ios::trunc);
-        if (!out) return false;
+        FileStream out;
+        if (!out.open(temp, "wbx")) return false;
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
         out.close();
         if (out.fail()) {
             DeleteFileQuietly(temp);
@@ -195,12 +301,15 @@ bool RenameFileQuietly(std::string_view from, std::string_view to) {
 
 bool FileExists(std::string_view name) {
     std::error_code ec;
-    return fs::is_regular_file(NativePath(name), ec);
+    return fs::is_regular_file(fs::symlink_status(NativePath(name), ec));
 }
 
-std::string ReadFile(std::string_view name) {
-    auto bytes = TryReadFile(name);
-    if (!bytes) throw IoError(std::string(name), "cannot read");
+std::string ReadFile(std::string_view name, std::size_t limit) {
+    auto bytes = TryReadFile(name, limit);
+    if (!bytes) {
+        if (FileLargerThan(name, limit)) throw IoError(std::string(name), "too large");
+        throw IoError(std::string(name), "cannot read");
+    }
     return *bytes;
 }
 
@@ -209,8 +318,8 @@ void WriteFile(std::string_view name, std::string_view bytes) {
 }
 
 void AppendFile(std::string_view name, std::string_view bytes) {
-    std::ofstream out(NativePath(name), std::ios::binary | std::ios::app);
-    if (!out) throw IoError(std::string(name), "cannot open for appending");
+    FileStream out;
+    if (!out.open(name, "ab")) throw IoError(std::string(name), "cannot open for appending");
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (out.fail()) throw IoError(std::string(name), "cannot append");

@@ -6,7 +6,7 @@
 #include "platform/open_files.h"
 
 #include <filesystem>
-#include <fstream>
+#include <cstdio>
 
 namespace vel {
 
@@ -48,9 +48,10 @@ JobFileState CheckJobFile(Program& program, const std::string& path) {
 }
 
 bool JobFileFree(const std::string& path) {
-    const std::filesystem::path native = NativePath(path);
-    if (!std::ifstream(native, std::ios::binary)) return false;
-    return !platform::OpenForWritingElsewhere(NameFromPath(native));
+    std::FILE* file = OpenFile(path, "rb");
+    if (!file) return false;
+    std::fclose(file);
+    return !platform::OpenForWritingElsewhere(NameFromPath(NativePath(path)));
 }
 
 void ForgetMissingJobFiles(Program& program) {

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <initializer_list>
 
 namespace vel::jpk {
@@ -187,18 +187,15 @@ void MapRegisterElement(JpkRun& run, std::string_view element, bool skip, std::s
 
 bool ReadWholeFile(JpkRun& run, const std::string& file, char letter) {
     run.buffer.Clear();
-    std::error_code ec;
-    const bool regular = std::filesystem::is_regular_file(NativePath(file), ec);
-    std::ifstream in;
-    if (regular) in.open(NativePath(file), std::ios::binary);
-    if (!regular || !in) {
+    std::FILE* in = OpenFile(file, "rb");
+    if (!in) {
         AddMissingLetter(run.missingLetters, letter);
         ShowStatus(run.program, "Brak " + file);
         return false;
     }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = std::max<std::streamoff>(in.tellg(), 0);
-    in.seekg(0, std::ios::beg);
+    std::error_code ec;
+    const std::uintmax_t sizeOnDisk = std::filesystem::file_size(NativePath(file), ec);
+    const std::size_t size = ec ? 0 : static_cast<std::size_t>(sizeOnDisk);
     run.sizeText = " z " + std::to_string(size);
     RegisterBuffer& buffer = run.buffer;
     const std::string tail = file.size() > 21 ? file.substr(file.size() - 21) : file;
@@ -206,15 +203,15 @@ bool ReadWholeFile(JpkRun& run, const std::string& file, char letter) {
     for (;;) {
         // Blocks go straight into the buffer; a file that grows meanwhile is
         // read on to its end.
-        in.read(buffer.Reserve(kReadBlock), kReadBlock);
-        const std::streamsize got = in.gcount();
-        if (got <= 0) break;
+        const std::size_t got = std::fread(buffer.Reserve(kReadBlock), 1, kReadBlock, in);
+        if (got == 0) break;
         const std::size_t from = buffer.Size();
         buffer.Grow(static_cast<std::size_t>(got));
         buffer.SurveyFrom(from);
         ShowStatus(run.program, tail + "  " + std::to_string(buffer.Size()) + run.sizeText);
-        if (!in) break;
+        if (got < static_cast<std::size_t>(kReadBlock)) break;
     }
+    std::fclose(in);
     run.buffer.Rewind();
     return true;
 }

@@ -10,13 +10,14 @@
 #include "jpk/jpk_declaration.h"
 #include "jpk/jpk_registers.h"
 #include "platform/clock.h"
+#include "platform/file_system.h"
 #include "platform/status_line.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,100 @@ public:
 private:
     Program& program_;
 };
+
+// The folders whose files a request may name by a full name: the work
+// folder, the folder of the requesting program (the one its `Run` names,
+// when it holds a sibling program that may be started from there) and the
+// folders an administrator lists in VEL_REQUEST_DIRS.
+std::vector<fs::path> RequestFolders(const RequestLines& request) {
+    std::error_code ec;
+    std::vector<fs::path> folders{fs::current_path(ec).lexically_normal()};
+    for (int i = 1; i + 2 <= kRequestLineCount; ++i) {
+        if (request.Line(i) != "Run") continue;
+        const std::string& folder = request.Line(i + 1);
+        const std::string& name = request.Line(i + 2);
+        const char* allowed = std::getenv(kRunAllowVariable);
+        const fs::path program = fs::absolute(NativePath(folder), ec) / NativePath(name);
+        if (!folder.empty() && MayRunProgram(name, allowed ? allowed : "") && FileExists(NameFromPath(program)) &&
+            platform::UntrustedProgramReason(program).empty()) {
+            folders.push_back(program.parent_path().lexically_normal());
+        }
+        break;
+    }
+    if (const char* listed = std::getenv(kRequestDirsVariable)) {
+        std::string_view rest(listed);
+        while (!rest.empty()) {
+            const std::size_t end = rest.find(';');
+            const std::string_view entry = rest.substr(0, end);
+            rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+            if (!entry.empty() && IsFullName(entry)) folders.push_back(NativePath(entry).lexically_normal());
+        }
+    }
+    return folders;
+}
+
+std::string Folded(const fs::path& part) {
+    std::string text = NameFromPath(part);
+    return platform::kWindowsFileSystem ? LowerAscii(std::move(text)) : text;
+}
+
+}  // namespace
+
+std::string RefusedRequestName(const std::string& name, const std::vector<fs::path>& folders, bool folderStays) {
+    if (name.empty()) return {};
+    const fs::path path = NativePath(name);
+    for (const fs::path& part : path) {
+        if (part == "..") return "\"..\" in the name";
+    }
+    // The part of the name below its allowed folder, where no link may stand.
+    fs::path start;
+    fs::path below = path;
+    if (IsFullName(name)) {
+        const fs::path full = path.lexically_normal();
+        const auto within = [&](const fs::path& folder) {
+            auto p = full.begin();
+            for (const fs::path& f : folder) {
+                if (f.empty()) continue;  // a trailing separator
+                if (p == full.end() || Folded(f) != Folded(*p)) return false;
+                ++p;
+            }
+            below.clear();
+            for (; p != full.end(); ++p) {
+                if (!p->empty()) below /= *p;
+            }
+            return true;
+        };
+        const auto folder = std::find_if(folders.begin(), folders.end(), within);
+        if (folder == folders.end()) return "outside the folders a request may name";
+        start = *folder;
+    }
+    fs::path at = start;
+    std::size_t left = static_cast<std::size_t>(std::distance(below.begin(), below.end()));
+    for (const fs::path& part : below) {
+        --left;
+        at = at.empty() ? part : at / part;
+        std::error_code ec;
+        const fs::file_status st = fs::symlink_status(at, ec);
+        if (ec || !fs::exists(st)) return {};  // the rest is yet to be made
+        if (fs::is_symlink(st)) return "a link in the name";
+        if (left == 0 && !fs::is_regular_file(st) && !(folderStays && fs::is_directory(st))) return "not a regular file";
+    }
+    return {};
+}
+
+namespace {
+
+// A name a request may not use: the status line says "Odmowa  " and the
+// name, "Vel.err" why.
+void RefuseName(Program& program, const std::string& name, const std::string& why) {
+    const std::string message = "Odmowa  " + name;
+    try {
+        AppendFile("Vel.err", " " + message + "  (" + why + ")\r\n");
+    } catch (const IoError&) {
+        // The status line still says it.
+    }
+    ShowStatus(program, message);
+}
 
 // After an `Int`: everything up to the next "Run" belongs to it.
 void DropToRun(RequestLines& request) {
@@ -112,8 +207,8 @@ constexpr std::size_t kCopyBlock = 1 << 20;
 // Copies the scratch register file into the output block by block, leaving
 // out empty lines; every line goes out with CR LF.
 void CopyScratch(std::ostream& out) {
-    std::ifstream in(NativePath(kScratchFile), std::ios::binary);
-    if (!in) throw IoError(kScratchFile, "cannot open");
+    FileStream in;
+    if (!in.open(kScratchFile, "rb")) throw IoError(kScratchFile, "cannot open");
     std::string block(kCopyBlock, '\0');
     std::string pending;  // an unfinished line from the previous block
     std::string lines;
@@ -153,11 +248,8 @@ void WriteJpkContent(JpkRun& run, std::ostream& output) {
     WriteHeader(run, out, CreationTime(run.program));
 
     {
-        std::vector<char> buffer(kCopyBlock);
-        std::ofstream scratch;
-        scratch.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        scratch.open(NativePath(kScratchFile), std::ios::binary | std::ios::trunc);
-        if (!scratch) throw IoError(kScratchFile, "cannot create");
+        FileStream scratch;
+        if (!scratch.open(kScratchFile, "wb", kCopyBlock)) throw IoError(kScratchFile, "cannot create");
         LineWriter registers(scratch, run.variant);
         run.k.fill(0);
         run.countFlag = false;
@@ -218,6 +310,13 @@ bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingL
     run.quarterDigit = QuarterDigit(run.period);
 
     const std::string output = run.base + ".XML";
+    const std::vector<fs::path> folders = RequestFolders(request);
+    // A folder in the output's place only makes its write fail, as a locked
+    // file does; a link or a name outside is refused.
+    if (const std::string why = RefusedRequestName(output, folders, true); !why.empty()) {
+        RefuseName(program, output, why);
+        return false;
+    }
     KeepEarlierOutput(program, run.base, output);
 
     // The file is written beside under a temporary name and takes the
@@ -225,13 +324,11 @@ bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingL
     // it, and a failed write leaves nothing in its place. A locked output
     // (open in another program) is retried for a bounded time, then the
     // command is given up.
-    const std::string temp = output + kWritingSuffix;
-    std::vector<char> buffer(kCopyBlock);
-    std::ofstream file;
-    file.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    std::string temp;
+    FileStream file;
     if (!RetryWhileBusy(program, output, [&] {
-            file.open(NativePath(temp), std::ios::binary | std::ios::trunc);
-            return file.is_open();
+            temp = WritingNameFor(output);
+            return file.open(temp, "wbx", kCopyBlock);
         })) {
         return false;
     }
@@ -257,7 +354,7 @@ bool BuildJpkFile(Program& program, RequestLines& request, std::string& missingL
     }
 
     const std::string summary = run.Key("Dir") + "\\VAT7.tmp";
-    if (!FileExists(summary)) {
+    if (!FileExists(summary) || !RefusedRequestName(summary, folders).empty()) {
         ShowStatus(program, "Brak  " + summary);
     } else {
         try {
@@ -292,7 +389,27 @@ std::string ConvertLetters(std::string name) {
 
 namespace {
 
-bool NextComparedLine(std::ifstream& in, std::string& line) {
+// Whether the line is, apart from surrounding spaces, one whole element of a
+// value that changes with every build: the creation time or the system name.
+bool VolatileElement(std::string_view line) {
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+    for (std::string_view tag : {"DataWytworzeniaJPK", "NazwaSystemu"}) {
+        // "<" [prefix ":"] tag ">" value "</" [prefix ":"] tag ">", the value without '<'.
+        if (line.size() < 2 || line.front() != '<' || line.back() != '>') continue;
+        const std::size_t open = line.find('>');
+        const std::size_t close = line.find("</");
+        if (close == std::string_view::npos || close < open || line.find('<', open) != close) continue;
+        std::string_view first = line.substr(1, open - 1);
+        std::string_view last = line.substr(close + 2, line.size() - close - 3);
+        if (first != last) continue;
+        if (const std::size_t colon = first.find(':'); colon != std::string_view::npos) first.remove_prefix(colon + 1);
+        if (first == tag) return true;
+    }
+    return false;
+}
+
+bool NextComparedLine(std::istream& in, std::string& line) {
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.find("<!--") == std::string::npos) return true;
@@ -304,16 +421,16 @@ bool NextComparedLine(std::ifstream& in, std::string& line) {
 // 0 same content apart from comments, creation time and system name;
 // 1 different; 2 one of them cannot be opened.
 int CompareJpkFiles(const std::string& newName, const std::string& target) {
-    std::ifstream a(NativePath(newName), std::ios::binary);
-    std::ifstream b(NativePath(target), std::ios::binary);
-    if (!a || !b) return 2;
+    FileStream a, b;
+    if (!a.open(newName, "rb") || !b.open(target, "rb")) return 2;
     std::string la, lb;
     for (;;) {
         const bool moreA = NextComparedLine(a, la);
         const bool moreB = NextComparedLine(b, lb);
         if (!moreA && !moreB) return 0;
-        if (la != lb && la.find("DataWytworzeniaJPK") == std::string::npos &&
-            la.find("NazwaSystemu") == std::string::npos) {
+        // Only the volatile element itself may differ, and only against the
+        // same element: a file of such lines is not "the same" as any other.
+        if (la != lb && !(VolatileElement(la) && VolatileElement(lb) && la.substr(0, la.find('>')) == lb.substr(0, lb.find('>')))) {
             return 1;
         }
     }
@@ -329,6 +446,13 @@ bool SameFile(const std::string& a, const std::string& b) {
 bool ReplaceJpkFile(Program& program, RequestLines& request) {
     const std::string target = request.Line(2);
     const std::string newName = ConvertLetters(request.Line(3));
+    const std::vector<fs::path> folders = RequestFolders(request);
+    for (const std::string& name : {target, newName}) {
+        if (const std::string why = RefusedRequestName(name, folders); !why.empty()) {
+            RefuseName(program, name, why);
+            return false;
+        }
+    }
     if (SameFile(target, newName)) {
         // Deleting the target would delete the only copy.
         request.DropFront(3);
@@ -441,13 +565,15 @@ void RunProgramCommand(Program& program, const RequestLines& request, const std:
     std::string path = name;
     const std::string qa = "..\\..\\!QA!\\" + name;
     if (FileExists(qa)) path = qa;
+    std::string refusal;
     if (name.empty() || !FileExists(path)) {
         ShowStatus(program, "Nie ma  " + path);
-    } else {
+    } else if ((refusal = StartRefusal(path)).empty()) {
         RunCommand(program, path + " " + request.Line(4) + " " + missingLetters);
         ShowStatus(program, "Start  " + name + "  dla  " + folder);
     }
     RestoreDir();
+    if (!refusal.empty()) ReportStartRefusal(program, name + "  (" + folder + ")", refusal);
 }
 
 bool RunRequest(Program& program, const std::string& requestFile) {
@@ -464,8 +590,12 @@ bool RunRequest(Program& program, const std::string& requestFile) {
     }
     if (!filled) return false;
     clock.sleepMs(kWaitMs);
-    const auto text = TryReadFile(requestFile);
-    if (!text) return false;
+    const auto text = TryReadFile(requestFile, kJobFileLimit);
+    if (!text) {
+        // Kept for whoever wrote it; it is not read while it is that large.
+        if (FileLargerThan(requestFile, kJobFileLimit)) ShowStatus(program, TooLargeMessage(requestFile));
+        return false;
+    }
     RequestLines request;
     const bool whole = request.Load(*text);
 

@@ -6,6 +6,7 @@
 #include "jpk/jpk_input.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -48,6 +49,16 @@ void RunProgramCommand(Program& program, const RequestLines& request, const std:
 // environment variable VEL_RUN_ALLOW), but never a shell or interpreter.
 bool MayRunProgram(const std::string& name, std::string_view allowed);
 inline constexpr const char* kRunAllowVariable = "VEL_RUN_ALLOW";
+
+// Why a request may not name a file for `Int` or `Ren` to write, replace or
+// rename (empty when it may): a ".." in it, a link on the way or in its
+// place, anything but a regular file in its place, or a full name outside
+// `folders`. Names without a folder are the work folder's. With `folderStays`
+// a folder in the name's place is let be: a rename onto it fails.
+std::string RefusedRequestName(const std::string& name, const std::vector<std::filesystem::path>& folders,
+                               bool folderStays = false);
+// The administrator's further folders for full names in requests (';'-separated).
+inline constexpr const char* kRequestDirsVariable = "VEL_REQUEST_DIRS";
 
 // The new file name of `Ren` with the letters of the requesting program's
 // code page turned into code page 1250 and spaces into '-'.

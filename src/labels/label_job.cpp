@@ -39,11 +39,9 @@ std::optional<std::string> OpenJobFile(Program& program, const std::string& path
     platform::Clock& clock = program.sys.clock;
     const std::int64_t start = clock.steadyMs();
     for (;;) {
-        std::ifstream in(NativePath(path), std::ios::binary);
-        if (in) {
-            std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            if (in.bad()) throw IoError(path, "cannot read");
-            return bytes;
+        if (std::FILE* in = OpenFile(path, "rb")) {
+            std::fclose(in);
+            return ReadFile(path, kJobFileLimit);
         }
         if (clock.steadyMs() - start >= kLabelOpenTimeoutMs) return std::nullopt;
         clock.sleepMs(kOpenRetryPauseMs);
@@ -103,6 +101,7 @@ LabelJobResult PrintJob(Program& program, const std::string& path, bool deleteAf
         frame = GeneralFrame(header, ppm, printer.pageWidth());
     }
 
+    if (frame) KeepOnPage(*frame, printer.pageWidth(), printer.pageHeight());
     if (!frame) {
         result.outcome = LabelOutcome::TooNarrow;
     } else {
@@ -114,9 +113,17 @@ LabelJobResult PrintJob(Program& program, const std::string& path, bool deleteAf
         // sticker printed is followed by none, even when the records after
         // it ask for no copies.
         bool pageUsed = false;
+        long long printed = 0;
+        bool capped = false;
         while (lines.next(line)) {
             const LabelRecord record = ReadLabelRecord(line);
-            for (long long copy = 1; copy <= record.copies; ++copy) {
+            long long copies = record.copies;
+            if (copies > kMaxLabelCopies - printed) {
+                copies = kMaxLabelCopies - printed;
+                capped = true;
+            }
+            printed += std::max(copies, 0LL);
+            for (long long copy = 1; copy <= copies; ++copy) {
                 if (pageUsed) {
                     DocumentCall([&] { printer.newPage(); });
                     ++result.pages;
@@ -126,6 +133,10 @@ LabelJobResult PrintJob(Program& program, const std::string& path, bool deleteAf
             }
         }
         DocumentCall([&] { printer.endDoc(); });
+        if (capped) {
+            // "Ponad N etykiet, reszta pominięta": the job asked for more.
+            Report(program, "Ponad " + std::to_string(kMaxLabelCopies) + " etykiet, reszta pomini\xeata");
+        }
     }
     BackToPagePrinter(program);
     if (deleteAfter) RemoveFinishedJobFile(program, path);

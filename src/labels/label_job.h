@@ -39,6 +39,10 @@ struct LabelJobResult {
 
 // How long the job waits for a file its writer still holds, milliseconds.
 inline constexpr int kLabelOpenTimeoutMs = 10000;
+// The most stickers one job prints: a roll holds a few thousand, and a copy
+// count of billions must not keep the program printing for days. The rest of
+// the job is skipped and the status line says so.
+inline constexpr long long kMaxLabelCopies = 5000;
 
 // PrintLabelJob with its outcome, for the command line.
 LabelJobResult RunLabelJob(Program& program, const std::string& name, bool deleteAfter,

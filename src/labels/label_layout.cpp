@@ -4,6 +4,7 @@
 #include "labels/code39.h"
 #include "platform/canvas.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace vel::labels {
@@ -86,6 +87,14 @@ std::optional<StickerFrame> GeneralFrame(const LabelHeader& header, double ppm, 
     f.size2 = n[15];
     f.size3 = n[16];
     return f;
+}
+
+void KeepOnPage(StickerFrame& f, int pageWidth, int pageHeight) {
+    const auto across = [pageWidth](int& x) { x = std::clamp(x, 0, std::max(pageWidth, 0)); };
+    const auto down = [pageHeight](int& y) { y = std::clamp(y, 0, std::max(pageHeight, 0)); };
+    for (int* x : {&f.left, &f.right, &f.x0, &f.x1, &f.half, &f.full}) across(*x);
+    for (int* y : {&f.top, &f.bottom, &f.y, &f.barBottom, &f.gap}) down(*y);
+    for (int* size : {&f.size1, &f.size2, &f.size3}) *size = std::min(*size, kMaxLabelFontPt);
 }
 
 void DrawLabelOutline(platform::Canvas& canvas, const StickerFrame& f, double ppm) {

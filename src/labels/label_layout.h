@@ -31,6 +31,16 @@ StickerFrame Clp6Frame(const LabelHeader& header, double ppm, int pageHeight);
 // 100 pixels.
 std::optional<StickerFrame> GeneralFrame(const LabelHeader& header, double ppm, int pageWidth);
 
+// The largest font size a sticker's text gets: a label is a few centimetres
+// high, and a header asking for thousands of points would have the printer
+// build glyphs larger than any page.
+inline constexpr int kMaxLabelFontPt = 144;
+
+// Keeps every position of the frame on the page and every font size at most
+// kMaxLabelFontPt, whatever the header asked: a label within the page is
+// left as it was.
+void KeepOnPage(StickerFrame& frame, int pageWidth, int pageHeight);
+
 // The outline of the general label, drawn once on the first page, with a
 // short tick inside its top left corner.
 void DrawLabelOutline(platform::Canvas& canvas, const StickerFrame& frame, double ppm);

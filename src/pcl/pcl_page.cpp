@@ -46,7 +46,7 @@ void LoadPageSettings(PclJobState& s) {
     s.LeftMarginMm = 12;
     s.MarginMm = 10;
     s.TopMarginMm = 10;
-    const std::optional<std::string> bytes = TryReadFile(kSettingsFile);
+    const std::optional<std::string> bytes = TryReadFile(kSettingsFile, kJobFileLimit);
     if (!bytes) return;
     std::size_t pos = 0;
     while (pos < bytes->size()) {
@@ -131,10 +131,14 @@ void PrintCell(PclJobState& s, unsigned char ch) {
         s.PenX = back;
     }
     const int h = canvas.textHeight(font, "O");
-    const std::int16_t y = Wrap16(static_cast<std::int64_t>(s.OffsetY) + s.PenY - h);
+    const std::int64_t top = static_cast<std::int64_t>(s.OffsetY) + s.PenY - h;
+    const std::int16_t y = Wrap16(top);
     if (s.TraceOn) TraceChar(s, ch, x, y);
     s.SpaceRun = ch == ' ' ? s.SpaceRun + 1 : 0;
-    if (ch > 0x20 || s.SpaceRun < 4) canvas.drawText({x, y}, glyph, font);
+    // A line below the page's bottom is not kept, as a printer drops it: a
+    // job without page ends then costs no more memory than a full page.
+    const bool onPage = top < static_cast<std::int64_t>(s.DevicePageHeight);
+    if (onPage && (ch > 0x20 || s.SpaceRun < 4)) canvas.drawText({x, y}, glyph, font);
     s.PenX = Wrap32(static_cast<std::int64_t>(s.PenX) + s.Hmi);
 }
 

@@ -16,8 +16,38 @@ inline constexpr bool kWindowsFileSystem = false;
 inline constexpr char kPathSeparator = '/';
 #endif
 
-// fopen on a path, whatever the system's path characters are.
+// fopen on a path, whatever the system's path characters are, for the
+// program's own files in a folder that others may write: never through a
+// symbolic link (on Windows any reparse point), and only a regular file with
+// a single link; a FIFO, a device or a folder in the name's place opens
+// without waiting and is refused. A refused file counts as absent (null), and
+// RefusalReason() says what was found. Modes: "rb", "r+b", "wb", "ab" and
+// "wbx", which creates a new file that only its owner may read, failing on
+// an existing name. "wb" empties a file only once it is known to be one, and
+// puts a new file in the place of a link, a FIFO or a second hard link (the
+// name goes, not what it led to); a device or a folder is refused.
 std::FILE* OpenFile(const std::filesystem::path& path, const char* mode);
+// What the last OpenFile of this thread refused ("a symbolic link", "a FIFO"...);
+// empty when it refused nothing.
+inline std::string& RefusalReason() {
+    static thread_local std::string reason;
+    return reason;
+}
+// Gives a file made by "wbx" the access a plain creation would have given, so
+// that the finished file is readable by whom it always was. False on failure.
+bool ShareNewFile(std::FILE* file);
+
+// Why a program at `path` must not be started; empty when it may. It must be
+// a regular file, not a link, and neither it nor any folder above it may be
+// open to writers other than the user and the administrator: on Linux owned
+// by the user or root without group or other write permission (a sticky
+// folder such as /tmp counts as closed), on Windows without a reparse point on
+// the way. For a program in or below a folder named in VEL_TRUSTED_DIRS
+// (';'-separated full names) the folders are taken on an administrator's
+// word, for shares where the system cannot tell; the program itself must
+// still be a regular file.
+std::string UntrustedProgramReason(const std::filesystem::path& path);
+inline constexpr const char* kTrustedDirsVariable = "VEL_TRUSTED_DIRS";
 
 // Marked hidden or system by the file system's own attributes, where it has
 // them (Windows); false where it has none or the entry cannot be asked.

@@ -351,7 +351,7 @@ ScanResult ScanReceipt(std::string_view fileBytes, ReceiptErrors& errors) {
 }
 
 ValidateResult ValidateReceipt(const std::string& receiptFile, ReceiptErrors& errors) {
-    const std::string bytes = ReadFile(receiptFile);
+    const std::string bytes = ReadFile(receiptFile, kJobFileLimit);
     ScanResult scanned = ScanReceipt(bytes, errors);
     WriteFile(kHandOffFile, scanned.handOff);
     return {scanned.nr, scanned.rows};

@@ -1,5 +1,6 @@
 #include "receipts/receipt_job.h"
 
+#include "common/commands.h"
 #include "common/format.h"
 #include "common/io.h"
 #include "common/job_files.h"
@@ -10,7 +11,6 @@
 #include "receipts/receipt_check.h"
 #include "receipts/text_lines.h"
 
-#include <fstream>
 
 namespace vel::receipts {
 
@@ -61,8 +61,10 @@ ReceiptFiles FilesOf(const Program& program, const std::string& name) {
 
 bool MarkerOpens() {
     if (!FileExists(kDriverMarker)) return false;
-    std::ifstream marker(NativePath(kDriverMarker), std::ios::binary);
-    return static_cast<bool>(marker);
+    std::FILE* marker = OpenFile(kDriverMarker, "rb");
+    if (!marker) return false;
+    std::fclose(marker);
+    return true;
 }
 
 // Sleeps between the tries; pending window messages run after each sleep.
@@ -234,8 +236,12 @@ void ProcessReceipt(Program& program, const std::string& name) {
             DeleteFileQuietly(kDriverMarker);
             DeleteFileQuietly(kDriverAnswer);
             const std::string driver = NameFromPath(NativePath(program.state.driverPath));
+            // A driver that is there but could have been put there by others
+            // is refused as the system refuses access; a missing one is left
+            // to the system to report.
+            const bool refused = !MayStart(program, driver);
             const std::string startError = DriverStartError(
-                program.sys.shell.open(driver, kHandOffFile, "", platform::ShowMode::Minimized));
+                refused ? 5 : program.sys.shell.open(driver, kHandOffFile, "", platform::ShowMode::Minimized));
             if (!startError.empty()) {
                 AddReceiptError(errors, startError, checked.rows);
             } else if (!WaitForDriver(program)) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 
 namespace vel {
 namespace {
@@ -110,6 +111,58 @@ TEST(FileProbes, SeeEntriesOfEveryKindButFindFilesOnlyOrdinaryOnes) {
     EXPECT_EQ(FindFiles("##-???.*"), std::vector<std::string>{"##-A01.PCL"});
     EXPECT_EQ(FindFiles(dir.path().string() + "\\##-???.*"), std::vector<std::string>{"##-A01.PCL"});
     EXPECT_TRUE(FindFiles("/no/such/folder/*").empty());
+}
+
+// What the work folder's writers may put in the place of one of the
+// program's files: a link (on Windows a reparse point), a second hard link of
+// a file they cannot read, a folder. Reading refuses each and "Vel.err" says
+// why; writing anew puts a file of its own in the name's place and leaves
+// what the name led to as it was.
+TEST(OpenFile, NeverThroughALinkAndOnlyARegularFile) {
+    ScopedTempDir dir;
+    WriteAll("secret", "TAJNE");
+    struct Case {
+        const char* name;
+        std::function<bool(const std::filesystem::path&)> plant;  // false: this system cannot
+        const char* why;
+    } const cases[] = {
+        {"a symbolic link",
+         [](const std::filesystem::path& at) {
+             std::error_code ec;
+             std::filesystem::create_symlink("secret", at, ec);
+             return !ec && std::filesystem::is_symlink(at);
+         },
+         ""},
+        {"a second hard link",
+         [](const std::filesystem::path& at) {
+             std::error_code ec;
+             std::filesystem::create_hard_link("secret", at, ec);
+             return !ec && std::filesystem::hard_link_count(at) == 2;
+         },
+         "a file with a second hard link"},
+        {"a folder", [](const std::filesystem::path& at) { return std::filesystem::create_directory(at); }, nullptr},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string name = "planted-" + std::to_string(++n);
+        if (!c.plant(name)) continue;  // not on this system (a link under Wine)
+        EXPECT_FALSE(TryReadFile(name));
+        if (c.why) {
+            EXPECT_NE(test::ReadAll("Vel.err").find("Odmowa  " + name + "  (" + c.why), std::string::npos)
+                << test::ReadAll("Vel.err");
+        }
+        if (std::filesystem::is_directory(name)) continue;
+        std::FILE* file = OpenFile(name, "wb");
+        ASSERT_NE(file, nullptr);
+        std::fputs("nowy", file);
+        std::fclose(file);
+        EXPECT_EQ(test::ReadAll(name), "nowy");
+        EXPECT_EQ(test::ReadAll("secret"), "TAJNE");
+    }
+    // Whole files go under a name of their own each time, never a fixed one
+    // that another process could have made first.
+    EXPECT_NE(WritingNameFor("Vel.err"), WritingNameFor("Vel.err"));
 }
 
 TEST(ReplaceFile, KeepsABackupAndCopiesTheSource) {

@@ -543,6 +543,82 @@ TEST(JpkReplace, DifferentContentKeepsTheTargetAsANumberedCopy) {
     EXPECT_EQ(ReadAll("other.xml"), "<B>2</B>");
 }
 
+// Only the creation-time (and system-name) element may differ: lines that
+// merely hold its name are content like any other.
+TEST(JpkReplace, OnlyTheVolatileElementsThemselvesAreIgnored) {
+    struct Case {
+        const char* name;
+        std::string target, replacement;
+        bool same;
+    } const cases[] = {
+        {"creation time", "<A>\r\n<DataWytworzeniaJPK>2022-01-01</DataWytworzeniaJPK>\r\n</A>",
+         "<A>\r\n<DataWytworzeniaJPK>2022-02-02</DataWytworzeniaJPK>\r\n</A>", true},
+        {"system name with a prefix", "<tns:NazwaSystemu>Vel 8.60</tns:NazwaSystemu>",
+         "<tns:NazwaSystemu>Vel 8.61</tns:NazwaSystemu>", true},
+        {"lines that only hold the name", "<A>DataWytworzeniaJPK 1</A>", "<A>DataWytworzeniaJPK 2</A>", false},
+        {"a volatile element against another line", "<DataWytworzeniaJPK>1</DataWytworzeniaJPK>",
+         "<KodUrzedu>1</KodUrzedu>", false},
+        {"the two volatile elements against each other", "<DataWytworzeniaJPK>1</DataWytworzeniaJPK>",
+         "<NazwaSystemu>1</NazwaSystemu>", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RequestFixture f;
+        WriteAll("target.xml", c.target);
+        WriteAll("new.xml", c.replacement);
+        f.Run("Ren\r\ntarget.xml\r\nnew.xml\r\n");
+        EXPECT_EQ(ReadAll("target.xml"), c.replacement);
+        EXPECT_EQ(fs::exists("target-00.xml"), !c.same);
+    }
+}
+
+// A request's writers may name files only in the work folder, the
+// requesting program's folder and the folders an administrator lists:
+// never through "..", a link or outside them, never a folder or a link as
+// the file itself.
+TEST(JpkReplace, RequestNamesStayInTheirFolders) {
+    ScopedTempDir listed;
+    ScopedTempDir workDir;  // the current folder from here on
+    const fs::path work = fs::current_path();
+    fs::create_directories("JPK");
+    WriteAll("JPK/old.xml", "");
+    const bool links = !vel::test::OnWindows();
+    if (links) {
+        fs::create_directory_symlink(listed.path(), "elsewhere");
+        fs::create_symlink(listed.path() / "x.xml", "link.xml");
+    }
+    struct Case {
+        const char* name;
+        std::string file;
+        bool refused;
+        bool needsLinks = false;
+    } const cases[] = {
+        {"a name in the work folder", "JPK\\old.xml", false},
+        {"a new name", "JPK\\JPK_VAT_2022-01.XML", false},
+        {"a full name in the work folder", NameFromPath(work / "JPK" / "old.xml"), false},
+        {"a full name in a listed folder", NameFromPath(listed.path() / "a.xml"), false},
+        {"up and out", "..\\x.xml", true},
+        {"up and back in", "JPK\\..\\JPK\\old.xml", true},
+        {"a full name elsewhere", "C:\\Windows\\x.xml", true},
+        {"a folder as the file", "JPK", true},
+        {"through a link to a folder", "elsewhere\\x.xml", true, true},
+        {"a link as the file", "link.xml", true, true},
+    };
+    const std::vector<fs::path> folders{work, listed.path()};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.needsLinks && !links) continue;
+        EXPECT_EQ(!RefusedRequestName(c.file, folders).empty(), c.refused) << RefusedRequestName(c.file, folders);
+    }
+    // Refused, the request ends and nothing is renamed.
+    RequestFixture f;
+    WriteAll("new.xml", "<A/>");
+    EXPECT_FALSE(f.Run("Ren\r\n..\\target.xml\r\nnew.xml\r\nRun\r\nprog\r\nWQA.exe\r\n1\r\n"));
+    EXPECT_TRUE(f.t.Shown("Odmowa  ..\\target.xml"));
+    EXPECT_TRUE(fs::exists("new.xml"));
+    EXPECT_TRUE(f.t.t.shell.ran.empty());
+}
+
 TEST(JpkReplace, NewNameLettersAreTurnedIntoCodePage1250) {
     EXPECT_EQ(ConvertLetters("\xe6\xe5\x9e a\x9d"), "\xb9\xb3\xbf-a\xa3");
     EXPECT_EQ(ConvertLetters("\xb9"), "\xd1");  // one pass: the result is not converted again
@@ -555,15 +631,10 @@ TEST(JpkReplace, NewNameLettersAreTurnedIntoCodePage1250) {
 
 TEST(JpkReplace, UndeletableTargetIsGivenUpAfterABoundedTime) {
     RequestFixture f;
-    // Opens, reads as empty, cannot be deleted: on Linux a folder, on Windows
-    // a file held open (its deletion is a sharing violation).
-    std::ifstream held;
-    if (vel::test::OnWindows()) {
-        WriteAll("target.xml", "");
-        held.open("target.xml", std::ios::binary);
-    } else {
-        fs::create_directories("target.xml/x");
-    }
+    // An empty regular file that cannot be deleted (a folder in its place is
+    // refused before any retry).
+    const vel::test::UndeletableFile held("target.xml");
+    if (!held.held()) GTEST_SKIP() << "cannot make an undeletable file here (needs mount rights)";
     WriteAll("new.xml", "");
     EXPECT_FALSE(f.Run("Ren\r\ntarget.xml\r\nnew.xml\r\nRun\r\nprog\r\nWQA.exe\r\n1\r\n"));
     EXPECT_TRUE(f.t.Shown("Nie zast\xb9piono \"target.xml\""));

@@ -1,6 +1,7 @@
 #include "labels/label_job.h"
 
 #include "common/io.h"
+#include "labels/label_layout.h"
 #include "common/job_files.h"
 #include "published_code39.h"
 #include "spool/dispatch.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -217,6 +219,39 @@ TEST_F(LabelJob, Clp6LayoutArithmetic) {
     ASSERT_FALSE(bars.empty());
     EXPECT_EQ(bars.front()->points, (std::vector<Point>{{45, 3330}, {47, 3496}}));
     EXPECT_EQ(ModulesOnPage(page), PublishedSymbol("ABCDEFGH"));
+}
+
+// A header asking for a label 50 m high in 50,000-point letters, and a
+// billion copies: the frame stays on the page (what is drawn stays within
+// reach of it, far from any overflow), the letters are ones a page can hold,
+// and the job ends after kMaxLabelCopies stickers with the status line
+// saying so.
+TEST_F(LabelJob, HostileHeaderAndCopiesAreBounded) {
+    writeJob("0 3 0 5 0 50000 0 1 50000 50000 0 50000 0 50000 50000 50000 50000;Duza\r\n"
+             "\t\t\t\t1000000000\r\n"
+             "B\t\t\t\t1\r\n");
+    PrintLabelJob(program(), kJob, true);
+    const auto& doc = onlyDocument();
+    EXPECT_EQ(doc.pages.size(), static_cast<std::size_t>(kMaxLabelCopies));
+    for (const CanvasOp& op : doc.pages.front().ops) {
+        for (const Point& p : op.points) {
+            EXPECT_TRUE(p.x >= 0 && p.x <= 4960 && p.y >= 0 && p.y <= 5 * 7014) << p.x << "," << p.y;
+        }
+        if (op.kind == CanvasOp::Text) EXPECT_LE(op.font.sizePt, kMaxLabelFontPt);
+    }
+    const auto& shown = t.status.history;
+    EXPECT_TRUE(std::any_of(shown.begin(), shown.end(),
+                            [](const std::string& s) { return s.rfind("Ponad 5000 etykiet", 0) == 0; }));
+}
+
+// A job larger than any sticker list is not read into memory: the job ends
+// with the input/output error and the file stays.
+TEST_F(LabelJob, OversizedJobIsKeptUnread) {
+    writeJob(std::string(kHeader600) + std::string(kJobFileLimit, 'A'));
+    EXPECT_THROW(PrintLabelJob(program(), kJob, true), IoError);
+    EXPECT_TRUE(t.printer.documents.empty());
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / kJob));
+    EXPECT_FALSE(program().state.printBusy);
 }
 
 TEST_F(LabelJob, LowerCaseAndHashInTheCode) {

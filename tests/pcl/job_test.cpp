@@ -78,6 +78,24 @@ TEST(PrintPclJob, PrintsEveryPageAndCleansUp) {
     EXPECT_EQ(h.back(), "End: ##-A01.PCL");
 }
 
+// A job without page ends keeps only what its one page shows: lines below
+// the bottom are dropped, as a printer drops them, however long the job.
+TEST(PrintPclJob, LinesBelowThePageBottomAreDropped) {
+    Driver d;
+    std::string job = "Zestawienie\r\nFirma\r\n";
+    for (int i = 0; i < 2000; ++i) job += "Linia " + std::to_string(i) + "\r\n";
+    d.write(job);
+    PrintPclJob(d.tp.program, kJob, true);
+    ASSERT_EQ(d.tp.printer.documents.size(), 1u);
+    ASSERT_EQ(d.tp.printer.documents[0].pages.size(), 1u);
+    const std::string text = d.printed(0, 0);
+    EXPECT_NE(text.find("Linia 10"), std::string::npos);
+    EXPECT_EQ(text.find("Linia 1999"), std::string::npos);
+    for (const auto& op : d.tp.printer.documents[0].pages[0].ops) {
+        if (op.kind == CanvasOp::Text) EXPECT_LT(op.points[0].y, 7014) << op.text;
+    }
+}
+
 TEST(PrintPclJob, AppendsToTheTracesThatAlreadyExist) {
     Driver d;
     WriteFile("Vel.err", "earlier\r\n");

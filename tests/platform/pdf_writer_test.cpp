@@ -14,10 +14,12 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <sys/resource.h>
 
 namespace vel::platform {
 namespace {
@@ -340,12 +342,24 @@ TEST_F(PdfWriterTest, FrameSegmentsBecomeAFewContinuousLines) {
 
 TEST_F(PdfWriterTest, FailuresToWriteAreReported) {
     EXPECT_THROW(PdfWriter(file("no/such/folder/x.pdf"), "x", "Vel"), IoError);
-    if (std::ifstream("/dev/full").good()) {
-        PdfWriter writer("/dev/full", "full", "Vel");
+    // A device is never written to: only a regular file is.
+    if (std::ifstream("/dev/full").good()) EXPECT_THROW(PdfWriter("/dev/full", "full", "Vel"), IoError);
+    // A disk that fills up while the document is written: the process may
+    // write no more than a few bytes to any file.
+    const auto saved = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    {
+        PdfWriter writer(file("full.pdf"), "full", "Vel");
+        rlimit small = old;
+        small.rlim_cur = 64;
+        setrlimit(RLIMIT_FSIZE, &small);
         writer.beginPage({});
         writer.fillRects({{0, 0, 10, 10}}, kBlack);
         EXPECT_THROW(writer.finish(), IoError);
+        setrlimit(RLIMIT_FSIZE, &old);
     }
+    std::signal(SIGXFSZ, saved);
 }
 
 }  // namespace

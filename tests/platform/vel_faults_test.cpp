@@ -4,6 +4,7 @@
 // read, a full disk, repeated titles, a crash, a hostile request file.
 
 #include "qt_test_support.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 #include "vel_process.h"
 
@@ -16,8 +17,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -250,6 +253,140 @@ TEST_F(VelFaults, NextStartRemovesScratchFilesOfAKilledRun) {
     EXPECT_TRUE(WaitFor([&] { return !fs::exists(dir.path() / "Min.{-}") && !partial(); }, seconds(5)))
         << ::testing::PrintToString(Names(pdfDir)) << ::testing::PrintToString(Names(tmp));
     EXPECT_TRUE(next.running());
+}
+
+// Whoever may write the work folder puts links, FIFOs and second hard links
+// in the place of the program's own files and of jobs. Nothing outside the
+// folder is read or written through them, nothing waits on a FIFO, and the
+// ordinary jobs still print.
+TEST_F(VelFaults, PlantedLinksAndFifosReachNothingOutsideTheFolder) {
+    const fs::path outside = dir.path() / "outside";
+    fs::create_directories(outside);
+    enum Kind { Link, Fifo, HardLink };
+    struct Planted {
+        const char* name;
+        Kind kind;
+    } const planted[] = {
+        {"Wrk.{-}", Link},     {"Vel.err", Link},     {"Min.{-}", Link},    {"PAR.PAS", Link},
+        {"Dwn.{-}", Link},     {"Set.{-}", Fifo},     {"Pos.{-}", Fifo},    {"##-L01.PCL", Link},
+        {"##-H01.PCL", HardLink}, {"##-F01.PCL", Fifo}, {"Par0001.xml", Link},
+    };
+    const std::string secret = "  TAJNE dane spoza folderu\r\n";
+    for (const Planted& p : planted) {
+        const fs::path target = outside / p.name;
+        if (p.kind != Fifo) {
+            WriteAll(target, secret + p.name + "\r\n");
+            fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+        }
+        const fs::path at = dir.path() / p.name;
+        if (p.kind == Link) fs::create_symlink(target, at);
+        else if (p.kind == HardLink) fs::create_hard_link(target, at);
+        else ASSERT_EQ(mkfifo(at.c_str(), 0666), 0) << p.name;
+    }
+    VelProcess vel(dir.path(), {}, pdfDir);
+    ASSERT_TRUE(Started(vel)) << vel.errors();
+    WriteAll(dir.path() / "##-G01.PCL", PrintJob(1, "Zwykly raport"));
+    WriteAll(dir.path() / "Par0815.xml",
+             "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n"
+             "<PAR NR=\"0815\" SUMVAT=\"1.150\" SUMBRT=\"6.15\">\r\n"
+             "<WIERSZ LP=\"1\" STVAT=\"23\" INDEKS=\"MLEKO\" ILOSC=\"1\" CENA=\"10\" UPUST=\"50\"/>\r\n"
+             "</PAR>\r\n");
+    ASSERT_TRUE(WaitFor([&] { return !fs::exists(dir.path() / "##-G01.PCL"); }, seconds(20))) << vel.errors() << Trace();
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(dir.path() / "Rap0815.xml"); }, seconds(20))) << vel.errors();
+    std::this_thread::sleep_for(seconds(3));  // time enough to take a planted job, were it taken
+
+    const auto pdfs = Pdfs(pdfDir);
+    ASSERT_EQ(pdfs.size(), 1u) << ::testing::PrintToString(pdfs);
+    EXPECT_TRUE(Contains(PdfText((pdfDir / pdfs[0]).string()), "Zwykly raport"));
+    for (const Planted& p : planted) {
+        SCOPED_TRACE(p.name);
+        if (p.kind != Fifo) EXPECT_EQ(ReadAll(outside / p.name), secret + p.name + "\r\n");
+    }
+    for (const std::string& name : Names(dir.path())) {
+        const fs::path at = dir.path() / name;
+        if (fs::is_regular_file(fs::symlink_status(at)) && fs::hard_link_count(at) == 1)
+            EXPECT_FALSE(Contains(ReadAll(dir.path() / name), "TAJNE")) << name;
+    }
+    EXPECT_TRUE(vel.running());
+}
+
+// `Run` starts a sibling program only from a folder the work folder's
+// writers cannot change: not their script in a folder of their own, nor in a
+// folder anyone may write, nor a link to a shell under a sibling's name.
+TEST_F(VelFaults, RunStartsNoProgramFromAPlaceOthersMayWrite) {
+    // A share whose owners the system cannot vouch for, named by the administrator.
+    const ScopedEnv trusted("VEL_TRUSTED_DIRS", (dir.path() / "share").string());
+    VelProcess vel(dir.path(), {}, pdfDir);
+    ASSERT_TRUE(Started(vel)) << vel.errors();
+    struct Case {
+        const char* name;
+        const char* folder;
+        const char* program;
+        std::function<void(const fs::path&)> plant;
+        const char* said;
+    } const cases[] = {
+        {"a folder of another user", "theirs", "WQA", [](const fs::path& p) { chown(p.parent_path().c_str(), 65534, 65534); },
+         "owned by another user"},
+        {"a folder open to all", "open", "wQa.ExE",
+         [](const fs::path& p) { fs::permissions(p.parent_path(), fs::perms::all); }, "writable by others"},
+        {"a program others may change", "mine", "WQC.exe",
+         [](const fs::path& p) { fs::permissions(p, fs::perms::all); }, "writable by others"},
+        {"a link to a shell", "linked", "WQB.exe",
+         [](const fs::path& p) {
+             fs::remove(p);
+             fs::create_symlink("/bin/sh", p);
+         },
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path pwned = dir.path() / (std::string("PWNED-") + c.folder);
+        const fs::path program = dir.path() / c.folder / c.program;
+        fs::create_directories(program.parent_path());
+        WriteAll(program, "#!/bin/sh\ntouch " + pwned.string() + "\n");
+        fs::permissions(program, fs::perms::owner_all);
+        c.plant(program);
+        WriteAll(dir.path() / "Wykon.to!", std::string("Run\r\n") + c.folder + "\r\n" + c.program + "\r\n\r\n");
+        ASSERT_TRUE(WaitFor([&] { return !fs::exists(dir.path() / "Wykon.to!"); }, seconds(10))) << vel.errors();
+        std::this_thread::sleep_for(milliseconds(1000));
+        EXPECT_FALSE(fs::exists(pwned));
+        if (c.said) EXPECT_TRUE(Contains(Trace(), c.said)) << Trace();
+    }
+    // A sibling program in a folder of the user's own still starts, and so
+    // does one in the administrator's share.
+    for (const char* folder : {"prog", "share"}) {
+        SCOPED_TRACE(folder);
+        fs::create_directories(dir.path() / folder);
+        if (std::string(folder) == "share") fs::permissions(dir.path() / folder, fs::perms::all);
+        WriteAll(dir.path() / folder / "WQA.exe", "#!/bin/sh\necho \"$@\" > started.txt\n");
+        fs::permissions(dir.path() / folder / "WQA.exe", fs::perms::owner_all);
+        WriteAll(dir.path() / "Wykon.to!", std::string("Run\r\n") + folder + "\r\nWQA.exe\r\n/x\r\n");
+        EXPECT_TRUE(WaitFor([&] { return fs::exists(dir.path() / folder / "started.txt"); }, seconds(10))) << Trace();
+    }
+}
+
+// Files made to exhaust the memory: a request of 3 GB that holds nothing
+// (sparse) is not read, the status says why, and the next job prints with
+// the program's memory as small as ever.
+TEST_F(VelFaults, OversizedRequestIsKeptUnreadAndTheNextJobPrints) {
+    VelProcess vel(dir.path(), {}, pdfDir);
+    ASSERT_TRUE(Started(vel)) << vel.errors();
+    {
+        const int fd = open((dir.path() / "Wykon.to!").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(ftruncate(fd, 3LL << 30), 0);
+        ASSERT_EQ(pwrite(fd, "Run\r\n", 5, 0), 5);
+        close(fd);
+    }
+    WriteAll(dir.path() / "##-B01.PCL", PrintJob(1, "Po duzym pliku"));
+    ASSERT_TRUE(WaitFor([&] { return Pdfs(pdfDir).size() == 1; }, seconds(30))) << vel.errors() << Trace();
+    EXPECT_TRUE(fs::exists(dir.path() / "Wykon.to!"));
+    // The peak of the program's resident memory, in kB.
+    const std::string status = ReadAll("/proc/" + std::to_string(vel.pid()) + "/status");
+    const std::size_t at = status.find("VmHWM:");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_LT(std::stol(status.substr(at + 6)), 512L * 1024) << status.substr(at, 40);
+    EXPECT_TRUE(vel.running());
 }
 
 // A request file may start a sibling program again, nothing else.

@@ -91,6 +91,7 @@ public:
         return true;
     }
     void signal(int sig) { kill(pid_, sig); }
+    pid_t pid() const { return pid_; }
     int exitCode() const { return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1; }
     std::string errors() const { return ReadAll(stderrPath_); }
 

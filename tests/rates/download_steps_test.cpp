@@ -126,6 +126,23 @@ TEST_F(DownloadSteps, UpdateFoundInTheRememberedFolder) {
     EXPECT_EQ(tp.program.state.downloadCountdown, 0);
 }
 
+// "Dwn.{-}" lies in the work folder: its writers may name a folder of their
+// own and leave a "vel.ex" there. A program found where others may write is
+// neither moved into place nor started.
+TEST_F(DownloadSteps, UpdateInAFolderOthersMayWriteIsNeitherTakenNorStarted) {
+    if (vel::test::OnWindows()) GTEST_SKIP() << "the Windows check looks for reparse points, not access lists";
+    WriteAll("Vel.exe", "old");
+    tp.program.state.downloadFolder = "dl/";
+    fs::permissions("dl", fs::perms::all);
+    saveAs = "dl/vel.ex";
+    runDownload(kProgramUpdate);
+    EXPECT_EQ(ReadAll("Vel.exe"), "old");
+    EXPECT_TRUE(fs::exists("dl/vel.ex"));
+    ASSERT_EQ(tp.shell.opened.size(), 1u);  // the browser only
+    EXPECT_TRUE(statusShown("Odmowa startu  dl/vel.ex"));
+    EXPECT_EQ(closes, 0);
+}
+
 TEST_F(DownloadSteps, RenamedCopyFoundByTheSearchAndOldCopiesRemoved) {
     WriteAll("Vel.exe", "old");
     tp.program.state.downloadFolder = "dl/";

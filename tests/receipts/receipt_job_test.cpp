@@ -275,6 +275,22 @@ TEST_F(ReceiptJob, UnreadableReceiptRaisesAndClearsBusy) {
     EXPECT_TRUE(tp.shell.opened.empty());
 }
 
+// A receipt larger than any till roll is not read into memory: the job ends
+// with the input/output error, the receipt stays and the driver is not started.
+TEST_F(ReceiptJob, OversizedReceiptIsKeptUnread) {
+    Put("Par0815.xml", kReceipt + std::string(kJobFileLimit, ' '));
+    try {
+        ProcessReceipt(program, "Par0815.xml");
+        ADD_FAILURE() << "no error";
+    } catch (const IoError& e) {
+        EXPECT_NE(std::string(e.what()).find("too large"), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(Exists("Par0815.xml"));
+    EXPECT_FALSE(Exists("Rap0815.xml"));
+    EXPECT_TRUE(tp.shell.opened.empty());
+    EXPECT_FALSE(program.state.printBusy);
+}
+
 TEST_F(ReceiptJob, WorkPrefixAndNamesWithAFolder) {
     fs::create_directories(dir.path() / "work");
     program.state.workPrefix = "work\\";

@@ -8,6 +8,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -234,6 +235,28 @@ int RunProgram(const Run& run) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+#endif
+
+#ifdef _WIN32
+UndeletableFile::UndeletableFile(const std::filesystem::path& path) : path_(path) {
+    std::ofstream(path, std::ios::binary).close();
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    held_ = h != INVALID_HANDLE_VALUE;
+    handle_ = held_ ? h : nullptr;
+}
+
+UndeletableFile::~UndeletableFile() {
+    if (handle_) CloseHandle(static_cast<HANDLE>(handle_));
+}
+#else
+UndeletableFile::UndeletableFile(const std::filesystem::path& path) : path_(path) {
+    std::ofstream(path, std::ios::binary).close();
+    held_ = ::mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) == 0;
+}
+
+UndeletableFile::~UndeletableFile() {
+    if (held_) ::umount2(path_.c_str(), MNT_DETACH);
+}
 #endif
 
 }  // namespace vel::test

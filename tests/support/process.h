@@ -42,6 +42,24 @@ std::string HostPath(const std::filesystem::path& file);
 // be run.
 int RunHostTool(const std::vector<std::string>& args, const std::filesystem::path& output);
 
+// A regular file, made empty, that cannot be deleted while this lives: on
+// Windows held open without delete sharing, on Linux bound over itself (a
+// mount point cannot be unlinked, even by root). held() is false where the
+// process may not mount.
+class UndeletableFile {
+public:
+    explicit UndeletableFile(const std::filesystem::path& path);
+    ~UndeletableFile();
+    UndeletableFile(const UndeletableFile&) = delete;
+    UndeletableFile& operator=(const UndeletableFile&) = delete;
+    bool held() const { return held_; }
+
+private:
+    std::filesystem::path path_;
+    bool held_ = false;
+    void* handle_ = nullptr;
+};
+
 // Sets (or with nullopt removes) a variable of this process's environment
 // and puts back the old value when it goes.
 class ScopedEnv {

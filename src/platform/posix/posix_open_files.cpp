@@ -12,7 +12,7 @@ bool OpenForWritingElsewhere(const std::string& path) {
     // open for writing. It is given back at once; should a writer open the
     // file in that moment, the lease break is signalled with SIGURG, which
     // is ignored by default, instead of SIGIO, which would end the program.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
     if (fd < 0) return false;
     bool writing = false;
     if (::fcntl(fd, F_SETSIG, SIGURG) == 0) {

@@ -2,8 +2,11 @@
 
 #include "common/io.h"
 
+#include <cerrno>
 #include <fcntl.h>
+#include <string>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vel::platform {
@@ -16,8 +19,19 @@ public:
 
     bool acquire(const std::string& name) override {
         release();
-        int fd = ::open(NativePath(name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        // Never through a link, and only a regular file of its own: the
+        // folder's writers may put anything in the lock's place.
+        const std::string path = NativePath(name).string();
+        constexpr int kFlags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+        int fd = ::open(path.c_str(), kFlags, 0644);
+        // A link is never an instance's lock: it goes, its target stays.
+        if (fd < 0 && errno == ELOOP && ::unlink(path.c_str()) == 0) fd = ::open(path.c_str(), kFlags | O_EXCL, 0644);
         if (fd < 0) return false;
+        struct ::stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
+            ::close(fd);
+            return false;
+        }
         // Take the lock before truncating, so a refused second instance never
         // touches the holder's file.
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {

@@ -17,8 +17,17 @@ public:
     bool acquire(const std::string& name) override {
         release();
         HANDLE h = CreateFileW(NativePath(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (h == INVALID_HANDLE_VALUE) return false;
+        // Never a reparse point, a device or a file with a second link in the
+        // lock's place.
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
+            (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+            info.nNumberOfLinks != 1) {
+            CloseHandle(h);
+            return false;
+        }
         // Emptied only once held, so a refused second instance never touches it.
         if (!SetEndOfFile(h)) {
             CloseHandle(h);
