@@ -78,6 +78,19 @@ std::vector<std::string> MatchingFiles(const std::string& pattern) {
     return names;
 }
 
+// A folder as the walk joins it, whichever separator it was written with,
+// and on Windows without regard to case, as its names are.
+std::string Comparable(std::string folder) {
+    for (char& c : folder) {
+        if (c == '/' || c == '\\') c = kSeparator;
+    }
+    return platform::kWindowsFileSystem ? LowerAscii(folder) : folder;
+}
+
+bool IsProgram(int kind) { return kind == kProgramUpdate || kind == kWox || kind == kWzkl; }
+
+SearchPlaces CurrentPlaces() { return g_placesOverride ? *g_placesOverride : DefaultSearchPlaces(); }
+
 std::optional<DownloadTarget> CurrentTarget(Program& program) {
     if (g_pending.owner == &program && g_pending.kind == program.state.downloadKind) return g_pending.target;
     return TargetOfKind(program, program.state.downloadKind);
@@ -132,12 +145,6 @@ private:
             return walked.rfind(Comparable(prefix), 0) == 0;
         });
     }
-    static std::string Comparable(std::string folder) {
-        for (char& c : folder) {
-            if (c == '/' || c == '\\') c = kSeparator;
-        }
-        return platform::kWindowsFileSystem ? LowerAscii(folder) : folder;
-    }
 
     Program& program_;
     std::string pattern_;
@@ -149,10 +156,9 @@ private:
 // Looks for the download over the search places; on success the download
 // folder is where it lies. scan_busy keeps the nested ticks to the clock and
 // the countdown while it runs.
-bool SearchDrives(Program& program, const DownloadTarget& target, std::int64_t t0) {
+bool SearchDrives(Program& program, const SearchPlaces& places, const DownloadTarget& target, std::int64_t t0) {
     FlagGuard busy(program.state.scanBusy);
     TraceReset();
-    const SearchPlaces places = g_placesOverride ? *g_placesOverride : DefaultSearchPlaces();
     // About 18 seconds before the request: the packed times count seconds in twos.
     DriveSearch search(program, SearchPatternOf(target.remote), t0 - 9, places.excluded);
     for (const std::string& root : places.roots) {
@@ -255,17 +261,40 @@ void DownloadComplete(Program& program) {
 
     const std::int64_t t0 = PackedFileTime(program.workPath(kMarkerFile));
     std::string& folder = program.state.downloadFolder;
+    SearchPlaces places = CurrentPlaces();
+    // A program comes only from the user's own download folder; a remembered
+    // folder that is another one is the work folder's writers' word only.
+    std::string ignored;
+    if (IsProgram(kind)) {
+        if (!folder.empty() && Comparable(folder) != Comparable(places.downloads)) ignored = folder;
+        folder = places.downloads;
+        places.roots.clear();
+        if (!folder.empty()) places.roots.push_back(folder);
+        places.excluded = places.roots;
+    }
+    // Said after the search, which begins the trace anew.
+    const auto noteIgnored = [&] {
+        if (ignored.empty()) return;
+        try {
+            AppendFile("Vel.err", " Odmowa  " + std::string(kFolderFile) + "  (" + ignored +
+                                      " is not the user's own download folder " + places.downloads + ")\r\n");
+        } catch (const IoError&) {
+            // Nothing is taken from there either way.
+        }
+    };
     std::string pattern = target->remote;
     const bool inRememberedFolder =
         !folder.empty() && FileExists(folder + target->remote) && PackedFileTime(folder + target->remote) >= t0;
     if (!inRememberedFolder) {
         pattern = SearchPatternOf(target->remote);
-        if (!SearchDrives(program, *target, t0)) {
+        if (!SearchDrives(program, places, *target, t0)) {
+            noteIgnored();
             ShowStatus(program, kFailedText);
             return;
         }
         TryWriteFile(program.workPath(kFolderFile), folder);  // not remembered when it cannot be written
     }
+    noteIgnored();
     ShowStatus(program, folder + target->remote);
 
     // Older copies go; of the new ones the last in folder order is taken.
@@ -282,9 +311,9 @@ void DownloadComplete(Program& program) {
         return;
     }
     // A program is taken only from where no one but the user (or the
-    // administrator) could have put it: the folder comes from "Dwn.{-}" or a
-    // search of every drive, both of which the work folder's writers reach.
-    if (kind == kProgramUpdate || kind == kWox || kind == kWzkl) {
+    // administrator) could have put it: the user's own download folder may
+    // still be open to others.
+    if (IsProgram(kind)) {
         if (const std::string why = StartRefusal(folder + chosen); !why.empty()) {
             ReportStartRefusal(program, folder + chosen, why);
             return;
@@ -321,33 +350,13 @@ std::int64_t PackedFileTime(std::string_view name) {
 }
 
 std::string UserDownloadFolder() {
-    if (const char* xdg = std::getenv("XDG_DOWNLOAD_DIR"); xdg && *xdg) return WithSeparator(xdg);
-    const char* homeEnv = std::getenv("HOME");
-    if (!homeEnv || !*homeEnv) return {};
-    const std::string home = homeEnv;
-    // What `xdg-user-dir DOWNLOAD` reads: XDG_DOWNLOAD_DIR="$HOME/Downloads".
-    const char* configEnv = std::getenv("XDG_CONFIG_HOME");
-    const std::string config = configEnv && *configEnv ? std::string(configEnv) : home + "/.config";
-    if (auto dirs = TryReadFile(config + "/user-dirs.dirs")) {
-        std::size_t pos = 0;
-        while (pos < dirs->size()) {
-            std::size_t end = dirs->find('\n', pos);
-            if (end == std::string::npos) end = dirs->size();
-            std::string line = dirs->substr(pos, end - pos);
-            pos = end + 1;
-            const std::string key = "XDG_DOWNLOAD_DIR=";
-            if (line.rfind(key, 0) != 0) continue;
-            std::string value = line.substr(key.size());
-            if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-            if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
-            if (!value.empty() && value.front() == '/') return WithSeparator(value);
-        }
-    }
-    return WithSeparator(home + "/Downloads");
+    const fs::path folder = platform::UserDownloadsFolder();
+    return folder.empty() ? std::string() : WithSeparator(NameFromPath(folder));
 }
 
 SearchPlaces DefaultSearchPlaces() {
     SearchPlaces places;
+    places.downloads = UserDownloadFolder();
     if (platform::kWindowsFileSystem) {
         for (char drive = 'C'; drive <= 'Z'; ++drive) places.roots.push_back(std::string(1, drive) + ":\\");
         // The system's own folders, not every folder whose name starts with
@@ -357,7 +366,7 @@ SearchPlaces DefaultSearchPlaces() {
         return places;
     }
     std::vector<std::string> candidates;
-    candidates.push_back(UserDownloadFolder());
+    candidates.push_back(places.downloads);
     if (const char* home = std::getenv("HOME"); home && *home) candidates.push_back(WithSeparator(home));
     candidates.push_back("/media/");
     candidates.push_back("/mnt/");

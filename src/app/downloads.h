@@ -58,21 +58,28 @@ void AfterDownload(Program& program);
 
 // The folders the search for a saved download walks, in order, and the
 // folders it looks into but never descends from. Each ends in a separator.
+// A program (an update, Wox.exe, Wzkl.exe) is looked for only in the user's
+// own download folder, and not below it, whatever "Dwn.{-}" names: the work
+// folder's writers can write that file, and could put a program of theirs
+// anywhere the walk goes.
 struct SearchPlaces {
     std::vector<std::string> roots;
     std::vector<std::string> excluded;
+    std::string downloads;  // the user's own download folder; empty: none
 };
 // On Linux: the user's download folder (XDG), the home folder, /media and
 // /mnt (those that exist); /proc, /sys, /dev, /usr, /var, /run, /boot,
 // /snap excluded. On Windows the drives C: to Z:, with the system's folders
-// (Windows, Program Files, ProgramData) excluded.
+// (Windows, Program Files, ProgramData) excluded. The download folder is the
+// system's (UserDownloadFolder).
 SearchPlaces DefaultSearchPlaces();
 // Replaces the places (tests); nullopt goes back to the default ones.
 void SetSearchPlaces(std::optional<SearchPlaces> places);
 
-// The user's download folder as the desktop names it: $XDG_DOWNLOAD_DIR, else
-// the XDG_DOWNLOAD_DIR line of user-dirs.dirs, else ~/Downloads. Empty
-// without a home folder.
+// The user's download folder as the system names it (on Linux the desktop:
+// $XDG_DOWNLOAD_DIR, else the XDG_DOWNLOAD_DIR line of user-dirs.dirs, else
+// ~/Downloads; on Windows the Downloads known folder), ending in a
+// separator. Empty when the system cannot tell (no home folder).
 std::string UserDownloadFolder();
 
 // The name with "*" before its first ".", so that a copy the browser saved

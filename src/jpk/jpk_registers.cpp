@@ -193,8 +193,19 @@ bool ReadWholeFile(JpkRun& run, const std::string& file, char letter) {
         ShowStatus(run.program, "Brak " + file);
         return false;
     }
+    // A register larger than any month's sales (a sparse file of gigabytes
+    // in the work folder) counts as missing, so the requesting program hears
+    // of it, and the status line says why; the run goes on without it.
+    const auto tooLarge = [&] {
+        std::fclose(in);
+        run.buffer.Clear();
+        AddMissingLetter(run.missingLetters, letter);
+        ShowStatus(run.program, TooLargeMessage(file));
+        return false;
+    };
     std::error_code ec;
     const std::uintmax_t sizeOnDisk = std::filesystem::file_size(NativePath(file), ec);
+    if (!ec && sizeOnDisk > kWholeFileLimit) return tooLarge();
     const std::size_t size = ec ? 0 : static_cast<std::size_t>(sizeOnDisk);
     run.sizeText = " z " + std::to_string(size);
     RegisterBuffer& buffer = run.buffer;
@@ -208,6 +219,7 @@ bool ReadWholeFile(JpkRun& run, const std::string& file, char letter) {
         const std::size_t from = buffer.Size();
         buffer.Grow(static_cast<std::size_t>(got));
         buffer.SurveyFrom(from);
+        if (buffer.Size() > kWholeFileLimit) return tooLarge();  // grew while read
         ShowStatus(run.program, tail + "  " + std::to_string(buffer.Size()) + run.sizeText);
         if (got < static_cast<std::size_t>(kReadBlock)) break;
     }

@@ -70,6 +70,12 @@ bool SyncFile(const std::filesystem::path& path);
 // What the system said of the last of those calls that failed.
 std::string LastSystemError();
 
+// The user's own download folder, where the browser saves what the user
+// fetches: on Linux as `xdg-user-dir DOWNLOAD` names it ($XDG_DOWNLOAD_DIR,
+// else the XDG_DOWNLOAD_DIR line of user-dirs.dirs, else ~/Downloads), on
+// Windows the Downloads known folder. Empty when the system cannot tell.
+std::filesystem::path UserDownloadsFolder();
+
 #ifdef _WIN32
 // Windows names are UTF-16; the program's are code page 1250 bytes.
 std::wstring WideFileName(std::string_view cp1250);

@@ -1,6 +1,7 @@
 #include "jpk/jpk_declaration.h"
 #include "jpk/jpk_registers.h"
 
+#include "common/io.h"
 #include "jpk_test_support.h"
 #include "support/temp_dir.h"
 #include "support/test_program.h"
@@ -188,6 +189,21 @@ TEST(JpkSalesRegister, ReadingShowsTheProgressOfLargeFiles) {
     EXPECT_EQ(f.t.status.history, expected);
     EXPECT_FALSE(ReadWholeFile(f.run, "JPK\\nothing.xml", 'Q'));
     EXPECT_EQ(f.run.missingLetters, "Q");
+}
+
+// A writer of the work folder leaves a sparse register of 64 MiB and a byte:
+// it is not read into memory, counts as missing, and the other register
+// still goes into the file.
+TEST(JpkSalesRegister, OversizedRegisterCountsAsMissingAndTheRunGoesOn) {
+    RegisterFixture f("Rej XY\n", "JPK\\JPK_VAT_2022-01_WQA-001", Variant::D);
+    WriteAll("JPK/JPK_VAT_2022-01_WQA-001_X.xml", Register(SalesRow("1", "100.00", "23.00")));
+    WriteAll("JPK/JPK_VAT_2022-01_WQA-001_Y.xml", "");
+    std::filesystem::resize_file("JPK/JPK_VAT_2022-01_WQA-001_Y.xml", vel::kWholeFileLimit + 1);
+    const std::string out = f.Write();
+    EXPECT_EQ(Count(out, "<LpSprzedazy>"), 1);
+    EXPECT_EQ(f.run.missingLetters, "Y");
+    EXPECT_TRUE(f.t.Shown("Za du\xbfy plik JPK\\JPK_VAT_2022-01_WQA-001_Y.xml"));
+    for (const std::string& shown : f.t.status.history) EXPECT_FALSE(Has(shown, "_Y.xml  ")) << shown;
 }
 
 TEST(JpkSalesRegister, WithoutRejTheLettersOfBrakAreTried) {

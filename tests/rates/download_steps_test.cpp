@@ -3,6 +3,7 @@
 // address, and the search over the places where a browser may save.
 #include "app/downloads.h"
 
+#include "common/io.h"
 #include "common/program.h"
 #include "platform/file_system.h"
 #include "support/process.h"
@@ -61,7 +62,7 @@ protected:
         };
         fs::create_directories("dl");
         fs::create_directories("home");
-        SetSearchPlaces(SearchPlaces{{"dl/", "home/"}, {}});
+        SetSearchPlaces(SearchPlaces{{"dl/", "home/"}, {}, "dl/"});
     }
     void TearDown() override { SetSearchPlaces(std::nullopt); }
 
@@ -126,9 +127,8 @@ TEST_F(DownloadSteps, UpdateFoundInTheRememberedFolder) {
     EXPECT_EQ(tp.program.state.downloadCountdown, 0);
 }
 
-// "Dwn.{-}" lies in the work folder: its writers may name a folder of their
-// own and leave a "vel.ex" there. A program found where others may write is
-// neither moved into place nor started.
+// The user's own download folder may be open to others: a program found
+// where others may write is neither moved into place nor started.
 TEST_F(DownloadSteps, UpdateInAFolderOthersMayWriteIsNeitherTakenNorStarted) {
     if (vel::test::OnWindows()) GTEST_SKIP() << "the Windows check looks for reparse points, not access lists";
     WriteAll("Vel.exe", "old");
@@ -143,6 +143,45 @@ TEST_F(DownloadSteps, UpdateInAFolderOthersMayWriteIsNeitherTakenNorStarted) {
     EXPECT_EQ(closes, 0);
 }
 
+// "Dwn.{-}" lies in the work folder: its writers may name a folder of their
+// own, closed to everyone else, and leave a "vel.ex" there. A program is
+// taken only from the user's own download folder, and the trace says the
+// remembered one was passed over.
+TEST_F(DownloadSteps, ProgramIsTakenOnlyFromTheUsersOwnDownloadFolder) {
+    struct Case {
+        const char* name;
+        bool savedToo;  // the browser saves the download into the user's folder
+        const char* wanted;
+    } const cases[] = {
+        {"planted only", false, "old"},
+        {"saved by the browser too", true, "new"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedTempDir fresh;
+        fs::create_directories("dl");
+        fs::create_directories("theirs");
+        tp.shell.opened.clear();
+        closes = 0;
+        WriteAll("Vel.exe", "old");
+        tp.program.state.downloadFolder = "theirs/";
+        saveAs = c.savedToo ? "dl/vel.ex" : "";
+        tp.shell.onStart = [this](const std::string& target, const std::string&) {
+            if (target.rfind("http", 0) != 0) return;
+            WriteAll("theirs/vel.ex", "planted");
+            if (!saveAs.empty()) browserTicksLeft = saveDelay;
+        };
+        runDownload(kProgramUpdate);
+        EXPECT_EQ(ReadAll("Vel.exe"), c.wanted);
+        EXPECT_EQ(ReadAll("theirs/vel.ex"), "planted");
+        EXPECT_EQ(closes, c.savedToo ? 1 : 0);
+        EXPECT_EQ(tp.shell.opened.size(), c.savedToo ? 2u : 1u);
+        EXPECT_NE(ReadAll("Vel.err").find(" Odmowa  Dwn.{-}  (theirs/ is not the user's own download folder dl/)"),
+                  std::string::npos)
+            << ReadAll("Vel.err");
+    }
+}
+
 TEST_F(DownloadSteps, RenamedCopyFoundByTheSearchAndOldCopiesRemoved) {
     WriteAll("Vel.exe", "old");
     tp.program.state.downloadFolder = "dl/";
@@ -151,31 +190,31 @@ TEST_F(DownloadSteps, RenamedCopyFoundByTheSearchAndOldCopiesRemoved) {
     MakeOld("dl/vel.ex");
     WriteAll("home/Pobrane/vel.ex", "earlier too");
     MakeOld("home/Pobrane/vel.ex");
-    saveAs = "home/Pobrane/vel (1).ex";
+    saveAs = "dl/vel (1).ex";
     runDownload(kProgramUpdate);
 
     EXPECT_EQ(ReadAll("Vel.exe"), "new");
-    EXPECT_EQ(tp.program.state.downloadFolder, Walked("home/Pobrane/"));
-    EXPECT_EQ(ReadAll("Dwn.{-}"), Walked("home/Pobrane/"));
-    EXPECT_FALSE(fs::exists("home/Pobrane/vel.ex"));     // the old copy where the file was found
-    EXPECT_FALSE(fs::exists("home/Pobrane/vel (1).ex"));  // moved into place
-    EXPECT_EQ(ReadAll("dl/vel.ex"), "earlier");           // another folder is left alone
+    EXPECT_EQ(tp.program.state.downloadFolder, "dl/");
+    EXPECT_EQ(ReadAll("Dwn.{-}"), "dl/");
+    EXPECT_FALSE(fs::exists("dl/vel.ex"));       // the old copy where the file was found
+    EXPECT_FALSE(fs::exists("dl/vel (1).ex"));   // moved into place
+    EXPECT_EQ(ReadAll("home/Pobrane/vel.ex"), "earlier too");  // another folder is left alone
     EXPECT_TRUE(statusShown(" 40 dl/"));
-    EXPECT_TRUE(statusShown(" 39 home/"));
-    EXPECT_TRUE(statusShown(Walked("home/Pobrane/") + "vel.ex"));
+    EXPECT_FALSE(statusShown(" 39 home/"));  // a program is looked for in the download folder only
+    EXPECT_TRUE(statusShown("dl/vel.ex"));
     EXPECT_TRUE(fs::exists("Vel.err"));
     EXPECT_FALSE(tp.program.state.scanBusy);
     EXPECT_EQ(closes, 1);
 }
 
 TEST_F(DownloadSteps, NothingSavedRunsTheSearchOutAndChangesNothing) {
-    WriteAll("Vel.exe", "old");
+    WriteAll("archiwum_tab_a_2025.csv", "old");
     tp.program.state.downloadFolder = "dl/";
     for (int i = 0; i < 60; ++i) fs::create_directories("home/f" + std::to_string(100 + i));
-    runDownload(kProgramUpdate);
+    runDownload(kPreviousYearRates);
 
-    EXPECT_EQ(ReadAll("Vel.exe"), "old");
-    EXPECT_FALSE(fs::exists("Vel.~exe"));
+    EXPECT_EQ(ReadAll("archiwum_tab_a_2025.csv"), "old");
+    EXPECT_FALSE(fs::exists(BackupName("archiwum_tab_a_2025.csv")));
     ASSERT_TRUE(statusShown(kTooShort));
     ASSERT_TRUE(statusShown(kFailed));
     EXPECT_LT(statusIndex(kTooShort), statusIndex(kFailed));
@@ -190,7 +229,7 @@ TEST_F(DownloadSteps, NothingSavedRunsTheSearchOutAndChangesNothing) {
     EXPECT_EQ(shown[1], " 39 home/");
     EXPECT_EQ(shown.back(), " 1 " + Walked("home/f137/"));
     EXPECT_EQ(tp.shell.opened.size(), 1u);  // only the browser
-    EXPECT_EQ(closes, 0);
+    EXPECT_FALSE(fs::exists("Kurs2025"));
     EXPECT_FALSE(fs::exists("Dwn.{-}"));
     EXPECT_FALSE(tp.program.state.scanBusy);
 }
@@ -217,13 +256,13 @@ TEST_F(DownloadSteps, WalkLooksIntoButNotBelowDeepAndExcludedFolders) {
         ScopedTempDir fresh;
         fs::create_directories("dl");
         fs::create_directories(c.saveAt);
-        SetSearchPlaces(SearchPlaces{{"dl/", "home/"}, {"home/sys/"}});
+        SetSearchPlaces(SearchPlaces{{"dl/", "home/"}, {"home/sys/"}, ""});
         tp.program.state.downloadFolder.clear();
         tp.status.history.clear();
-        WriteAll("Wox.exe", "old");
-        saveAs = c.saveAt + "wox.ex";
-        runDownload(kWox);
-        EXPECT_EQ(ReadAll("Wox.exe"), c.found ? "new" : "old");
+        WriteAll("archiwum_tab_a_2025.csv", "old");
+        saveAs = c.saveAt + "archiwum_tab_a_2025.csv";
+        runDownload(kPreviousYearRates);
+        EXPECT_EQ(ReadAll("archiwum_tab_a_2025.csv"), c.found ? "new" : "old");
         EXPECT_EQ(tp.program.state.downloadFolder, c.found ? Walked(c.saveAt) : "");
     }
 }
@@ -302,8 +341,7 @@ TEST_F(DownloadSteps, RequestDuringTheSearchDoesNotChangeWhatFollowsTheRunningOn
     // The user asks for the rates while the search for an update runs: the
     // update still ends as an update, and the rate download starts on its own.
     WriteAll("Vel.exe", "old");
-    fs::create_directories("home/Pobrane");
-    saveAs = "home/Pobrane/vel.ex";
+    saveAs = "dl/vel (1).ex";  // not the exact name: the search runs
     bool asked = false;
     tp.events.onPending = [this, &asked] {
         ProgramState& s = tp.program.state;
@@ -380,7 +418,16 @@ public:
 };
 
 TEST(DownloadPlaces, UserDownloadFolderAsTheDesktopNamesIt) {
-    if (test::OnWindows()) GTEST_SKIP() << "the XDG download folder and the Linux roots are Linux-only";
+    if (test::OnWindows()) {
+        // The account's Downloads known folder, which the shell keeps (Wine
+        // makes it in its prefix); the XDG names and the Linux roots are Linux-only.
+        const std::string folder = UserDownloadFolder();
+        ASSERT_FALSE(folder.empty());
+        EXPECT_EQ(folder.back(), '\\');
+        EXPECT_TRUE(fs::is_directory(NativePath(folder))) << folder;
+        EXPECT_EQ(DefaultSearchPlaces().downloads, folder);
+        return;
+    }
     ScopedTempDir dir;
     const std::string home = dir.path().string();
     EnvVar h("HOME", home.c_str());
@@ -398,6 +445,7 @@ TEST(DownloadPlaces, UserDownloadFolderAsTheDesktopNamesIt) {
 
     fs::create_directories(dir.path() / "Pobrane");
     const SearchPlaces places = DefaultSearchPlaces();
+    EXPECT_EQ(places.downloads, home + "/Pobrane/");
     ASSERT_GE(places.roots.size(), 2u);
     EXPECT_EQ(places.roots[0], home + "/Pobrane/");
     EXPECT_EQ(places.roots[1], home + "/");

@@ -2,6 +2,7 @@
 
 #include "common/io.h"
 #include "common/job_files.h"
+#include "ksef/ksef.h"
 #include "support/temp_dir.h"
 #include "support/test_program.h"
 
@@ -18,7 +19,7 @@ using test::ScopedTempDir;
 using test::TestProgram;
 using test::WriteAll;
 
-const std::string kNumber = "1234567890-20260105-ABCDEF012345-AB";
+const std::string kNumber = "1234567890-20260105-ABCDEF012345-FF";
 
 // Handlers that record their calls as "kind name" and, like the real ones,
 // remove the job file before they return.
@@ -181,14 +182,19 @@ TEST_F(DispatchFixture, KsefNumberOnTheClipboardIsCapturedOncePerChange) {
         {"the same number again", kNumber, false},
         {"36 characters", kNumber + "X", false},
         {"the number after something else", kNumber, true},
-        {"dash 12th instead of 11th", "12345678901-2026010-ABCDEF012345-AB", false},
-        {"dash 21st instead of 20th", "1234567890-202601051-BCDEF012345-AB", false},
+        {"dash 12th instead of 11th", "12345678901-2026010-ABCDEF012345-A1", false},
+        {"dash 21st instead of 20th", "1234567890-202601051-BCDEF012345-43", false},
         {"empty clipboard", "", false},
-        {"another number", "9999999999-20251231-ZZZZZZZZZZZZ-ZZ", true},
+        {"another number", "9999999999-20251231-ZZZZZZZZZZZZ-7C", true},
     };
     int expected = 0;
     for (const auto& s : steps) {
         SCOPED_TRACE(s.name);
+        // Every text of 35 characters carries a valid checksum, so that only
+        // what its step says keeps it from being captured.
+        if (s.clipboard.size() == 35) {
+            EXPECT_TRUE(ksef::KsefChecksumOk(s.clipboard));
+        }
         tp.clipboard.setText(s.clipboard);
         tick();
         if (s.captured) ++expected;

@@ -9,6 +9,7 @@
 #else
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -257,6 +258,12 @@ UndeletableFile::UndeletableFile(const std::filesystem::path& path) : path_(path
 UndeletableFile::~UndeletableFile() {
     if (held_) ::umount2(path_.c_str(), MNT_DETACH);
 }
+#endif
+
+#ifdef _WIN32
+bool MakeFifo(const std::filesystem::path&) { return false; }
+#else
+bool MakeFifo(const std::filesystem::path& path) { return ::mkfifo(path.c_str(), 0666) == 0; }
 #endif
 
 }  // namespace vel::test

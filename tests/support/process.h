@@ -74,4 +74,7 @@ private:
     std::optional<std::string> old_;
 };
 
+// A FIFO at the path; false where the system has none (Windows).
+bool MakeFifo(const std::filesystem::path& path);
+
 }  // namespace vel::test

@@ -16,17 +16,23 @@ public:
 
     bool acquire(const std::string& name) override {
         release();
-        HANDLE h = CreateFileW(NativePath(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        const std::wstring path = NativePath(name).wstring();
+        HANDLE h = open(path, OPEN_ALWAYS);
         if (h == INVALID_HANDLE_VALUE) return false;
         // Never a reparse point, a device or a file with a second link in the
-        // lock's place.
-        BY_HANDLE_FILE_INFORMATION info{};
-        if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
-            (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
-            info.nNumberOfLinks != 1) {
+        // lock's place. Opened for writing, it is no running instance's lock
+        // (that one refuses a second writer): a link loses its name to a new
+        // lock file, and what it led to is not changed.
+        if (!ownFile(h)) {
+            const bool disk = GetFileType(h) == FILE_TYPE_DISK;
             CloseHandle(h);
-            return false;
+            if (!disk || !DeleteFileW(path.c_str())) return false;
+            h = open(path, CREATE_NEW);
+            if (h == INVALID_HANDLE_VALUE) return false;
+            if (!ownFile(h)) {
+                CloseHandle(h);
+                return false;
+            }
         }
         // Emptied only once held, so a refused second instance never touches it.
         if (!SetEndOfFile(h)) {
@@ -47,6 +53,17 @@ public:
     bool held() const override { return handle_ != INVALID_HANDLE_VALUE; }
 
 private:
+    static HANDLE open(const std::wstring& path, DWORD disposition) {
+        return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    }
+    static bool ownFile(HANDLE h) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        return GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
+               !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
+               info.nNumberOfLinks == 1;
+    }
+
     HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
