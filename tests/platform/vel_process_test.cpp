@@ -77,8 +77,8 @@ TEST_F(VelProgram, SecondInstanceOnTheSameFolderClosesAndPrintsNothing) {
     ASSERT_TRUE(second.waitExit(std::chrono::milliseconds(2500))) << "the second instance keeps running";
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started);
     // It closes at its first tick, which comes after the timer's interval:
-    // one second, not at once.
-    EXPECT_GE(took.count(), 1000);
+    // one second, not at once (a coarse timer may fire a few percent early).
+    EXPECT_GE(took.count(), 900);
     EXPECT_LE(took.count(), 2500);
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(Names(pdfDir).empty()) << ::testing::PrintToString(Names(pdfDir));
