@@ -273,7 +273,9 @@ TEST_F(DispatchFixture, StuckJobFileIsPassedOverAfterABoundedTime) {
     for (int second = 0; second <= bound; ++second) {
         WriteAll(dir.file("##-A01.PCL"), std::string(static_cast<std::size_t>(second) + 2, 'x'));  // never done
         tick();
-        if (second < bound) ASSERT_TRUE(calls.empty()) << second;
+        if (second < bound) {
+            ASSERT_TRUE(calls.empty()) << second;
+        }
         tp.clock.advanceSeconds(1);
     }
     EXPECT_EQ(calls, (std::vector<std::string>{"pcl ##-B01.PCL delete"}));
