@@ -16,6 +16,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <cwctype>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -197,6 +198,42 @@ TEST(Win32TrustedProgram, AReparsePointOnTheWayIsRefused) {
     RemoveDirectoryW((at.outer / "link").c_str());
 }
 
+// The work folder given a drive letter of its own: its root is a folder the
+// writers may write like any other, and a program below it is theirs to
+// replace. Wine makes a drive of a folder in its prefix's dosdevices.
+TEST(Win32TrustedProgram, ADriveWhoseRootOthersMayWriteIsRefused) {
+    const char* prefix = std::getenv("WINEPREFIX");
+    if (!prefix) GTEST_SKIP() << "makes its drive in Wine's dosdevices";
+    const fs::path devices = fs::path(HostFile(prefix)) / "dosdevices";
+    fs::path drive;
+    wchar_t letter = L'V';
+    for (; letter > L'M'; --letter) {
+        // Appended as text: a path of "v:" would replace the whole name.
+        drive = devices.wstring() + L"\\" + static_cast<wchar_t>(towlower(letter)) + L":";
+        if (CreateDirectoryW(drive.c_str(), nullptr)) break;
+    }
+    ASSERT_GT(letter, L'M') << "no free drive letter";
+    const fs::path root = std::wstring(1, letter) + L":\\";
+    ASSERT_TRUE(CreateDirectoryW((root / "prog").c_str(), nullptr));
+    WriteAll(root / "prog" / "WQA.exe", "MZ");
+    for (const fs::path& p : {root / "prog", root / "prog" / "WQA.exe"}) ASSERT_TRUE(SetAccess(p, kClosed)) << p;
+    struct Case {
+        const char* name;
+        const wchar_t* rights;  // Everyone's on the root
+        std::string said;
+    } const cases[] = {
+        {"a closed root", L"0x1200a9", ""},
+        {"a root Everyone may write", L"0x1301ff", root.string() + " is writable by Everyone"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(SetAccess(root, Access(L"WD", c.rights)));
+        EXPECT_EQ(UntrustedProgramReason(root / "prog" / "WQA.exe"), c.said);
+    }
+    std::error_code ignored;
+    fs::remove_all(drive, ignored);
+}
+
 // The folders of a share answer for their writers on the server: the program
 // starts from one only where an administrator named it. Wine makes a share of
 // a folder in its prefix's dosdevices\unc.
@@ -230,6 +267,7 @@ TEST(Win32TrustedProgram, AShareIsTrustedOnlyWhereTheAdministratorNamedIt) {
     }
     std::error_code ignored;
     fs::remove_all(unc / server, ignored);
+    fs::remove(unc, ignored);  // unless another test's share is still there
 }
 
 }  // namespace
