@@ -11,7 +11,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/wine-env.sh"
 job="$root/build-windows/src/vel-job.exe"
-work=$(mktemp -d)
+# Not below /tmp: Wine shows a sticky folder as one Everyone may write, and
+# the requesting program would not be started from below it.
+work=$(mktemp -d "$root/build-windows/end-to-end.XXXXXX")
 trap 'rm -rf "$work"; wine_stop' EXIT
 wine_start
 failed=0

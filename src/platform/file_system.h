@@ -41,11 +41,13 @@ bool ShareNewFile(std::FILE* file);
 // a regular file, not a link, and neither it nor any folder above it may be
 // open to writers other than the user and the administrator: on Linux owned
 // by the user or root without group or other write permission (a sticky
-// folder such as /tmp counts as closed), on Windows without a reparse point on
-// the way. For a program in or below a folder named in VEL_TRUSTED_DIRS
-// (';'-separated full names) the folders are taken on an administrator's
-// word, for shares where the system cannot tell; the program itself must
-// still be a regular file.
+// folder such as /tmp counts as closed), on Windows granting Everyone,
+// Authenticated Users, Users and Guests no right to change them in their
+// access lists, with no reparse point on the way. For a program in or below a
+// folder named in VEL_TRUSTED_DIRS (';'-separated full names) the folders are
+// taken on an administrator's word, for shares where the system cannot tell
+// (on Windows the only way to start one from a share); the program itself
+// must still be a regular file.
 std::string UntrustedProgramReason(const std::filesystem::path& path);
 inline constexpr const char* kTrustedDirsVariable = "VEL_TRUSTED_DIRS";
 

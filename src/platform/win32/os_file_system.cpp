@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <cerrno>
 #include <cwctype>
 #include <string_view>
@@ -120,7 +122,20 @@ std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
 
 namespace {
 
-bool NamedByAdministrator(const std::filesystem::path& path) {
+// The full name as the system resolves it. std::filesystem here takes
+// "\\server\share" for a folder of the current drive, and would examine
+// another file than the one the system starts.
+std::wstring FullName(const std::wstring& name) {
+    const DWORD needed = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return {};
+    std::wstring full(needed, L'\0');
+    const DWORD written = GetFullPathNameW(name.c_str(), needed, full.data(), nullptr);
+    if (written == 0 || written >= needed) return {};
+    full.resize(written);
+    return full;
+}
+
+bool NamedByAdministrator(const std::wstring& path) {
     const wchar_t* listed = _wgetenv(L"VEL_TRUSTED_DIRS");
     if (!listed) return false;
     std::wstring_view rest(listed);
@@ -128,36 +143,118 @@ bool NamedByAdministrator(const std::filesystem::path& path) {
         for (wchar_t& c : s) c = static_cast<wchar_t>(towlower(c));
         return s;
     };
-    const std::wstring wanted = lower(path.wstring());
+    const std::wstring wanted = lower(path);
     while (!rest.empty()) {
         const std::size_t end = rest.find(L';');
         std::wstring entry(rest.substr(0, end));
         rest = end == std::wstring_view::npos ? std::wstring_view() : rest.substr(end + 1);
         if (entry.empty()) continue;
-        std::wstring folder = lower(std::filesystem::path(entry).lexically_normal().wstring());
+        std::wstring folder = lower(FullName(entry));
         if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
         if (wanted.compare(0, folder.size(), folder) == 0) return true;
     }
     return false;
 }
 
+// The groups that hold accounts other than the user and the administrator.
+struct OthersGroup {
+    WELL_KNOWN_SID_TYPE type;
+    const char* name;
+};
+constexpr OthersGroup kOthers[] = {
+    {WinWorldSid, "Everyone"},
+    {WinAuthenticatedUserSid, "Authenticated Users"},
+    {WinBuiltinUsersSid, "Users"},
+    {WinBuiltinGuestsSid, "Guests"},
+};
+
+const char* OthersGroupName(PSID sid) {
+    for (const OthersGroup& group : kOthers) {
+        BYTE buffer[SECURITY_MAX_SID_SIZE];
+        DWORD size = sizeof buffer;
+        if (CreateWellKnownSid(group.type, nullptr, buffer, &size) && EqualSid(sid, buffer)) return group.name;
+    }
+    return nullptr;
+}
+
+// The rights that let their holder put another program in the place of one
+// on the path. On a folder that is adding a file (a program or a DLL beside
+// it), deleting an entry, or deleting, renaming or re-permitting the folder
+// itself. Creating a subfolder does not count: no new folder can take an
+// existing name, and every Windows grants it to Authenticated Users on C:\.
+constexpr DWORD kProgramWriteRights =
+    FILE_WRITE_DATA | FILE_APPEND_DATA | WRITE_DAC | WRITE_OWNER | DELETE | GENERIC_WRITE | GENERIC_ALL;
+constexpr DWORD kFolderWriteRights =
+    FILE_ADD_FILE | FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER | DELETE | GENERIC_WRITE | GENERIC_ALL;
+
+// Empty when no group of others may write `p`; else why. Denying entries are
+// not weighed against granting ones: a grant to any of the groups is enough
+// to refuse, as a folder closed that way is one nobody should rely on.
+std::string OpenToOthers(const std::filesystem::path& p, bool folder) {
+    const std::string name = folder ? NarrowFileName(p.native()) : std::string("the program");
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD status =
+        GetNamedSecurityInfoW(p.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                              &owner, nullptr, &dacl, nullptr, &descriptor);
+    if (status != ERROR_SUCCESS) return "cannot tell who may write " + NarrowFileName(p.native());
+    std::string reason;
+    if (const char* group = owner ? OthersGroupName(owner) : nullptr) {
+        reason = name + " is owned by " + group;
+    } else if (!dacl) {
+        reason = name + " is writable by Everyone";  // no list at all grants everything
+    } else {
+        const DWORD rights = folder ? kFolderWriteRights : kProgramWriteRights;
+        for (DWORD i = 0; i < dacl->AceCount && reason.empty(); ++i) {
+            void* entry = nullptr;
+            if (!GetAce(dacl, i, &entry)) continue;
+            const auto* header = static_cast<const ACE_HEADER*>(entry);
+            // An entry only for what is created below does not apply here.
+            if (header->AceFlags & INHERIT_ONLY_ACE) continue;
+            if (header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE)
+                continue;
+            auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+            if ((allowed->Mask & rights) == 0) continue;
+            if (const char* group = OthersGroupName(&allowed->SidStart)) reason = name + " is writable by " + group;
+        }
+    }
+    LocalFree(descriptor);
+    return reason;
+}
+
+// A share's folders answer for their writers on the server, which this
+// machine cannot ask. Any name in the "\\" forms counts as one.
+bool OnNetworkShare(const std::wstring& full) {
+    if (full.size() >= 2 && full[0] == L'\\' && full[1] == L'\\') return true;
+    return full.size() >= 3 && full[1] == L':' && GetDriveTypeW(full.substr(0, 3).c_str()) == DRIVE_REMOTE;
+}
+
 }  // namespace
 
 std::string UntrustedProgramReason(const std::filesystem::path& path) {
-    std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, ec).lexically_normal();
-    if (ec) return "cannot be found";
-    const DWORD attributes = GetFileAttributesW(absolute.c_str());
+    const std::wstring full = FullName(path.wstring());
+    if (full.empty()) return "cannot be found";
+    const DWORD attributes = GetFileAttributesW(full.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return "cannot be found";
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return "the program is a reparse point";
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "the program is a folder";
-    if (NamedByAdministrator(absolute)) return {};
-    // No junction or link on the way: it could lead into a folder of the
-    // work folder's writers.
-    for (std::filesystem::path p = absolute.parent_path(); p != p.root_path() && !p.empty(); p = p.parent_path()) {
+    if (NamedByAdministrator(full)) return {};
+    if (OnNetworkShare(full))
+        return NarrowFileName(full) + " lies on a network share, not named in " + kTrustedDirsVariable;
+    const std::filesystem::path absolute(full);
+    if (std::string open = OpenToOthers(absolute, false); !open.empty()) return open;
+    // No junction or link on the way either: it could lead into a folder of
+    // the work folder's writers. A drive's root is where the system put the
+    // drive (Wine marks each one a reparse point), so only its access counts.
+    for (std::filesystem::path p = absolute.parent_path();; p = p.parent_path()) {
+        const bool root = p == p.root_path() || !p.has_relative_path();
         const DWORD folder = GetFileAttributesW(p.c_str());
         if (folder == INVALID_FILE_ATTRIBUTES) return "cannot examine " + NarrowFileName(p.native());
-        if (folder & FILE_ATTRIBUTE_REPARSE_POINT) return NarrowFileName(p.native()) + " is a reparse point";
+        if (!root && (folder & FILE_ATTRIBUTE_REPARSE_POINT))
+            return NarrowFileName(p.native()) + " is a reparse point";
+        if (std::string open = OpenToOthers(p, true); !open.empty()) return open;
+        if (root) break;
     }
     return {};
 }
