@@ -300,12 +300,15 @@ TEST_F(VelFaults, PlantedLinksAndFifosReachNothingOutsideTheFolder) {
     EXPECT_TRUE(Contains(PdfText((pdfDir / pdfs[0]).string()), "Zwykly raport"));
     for (const Planted& p : planted) {
         SCOPED_TRACE(p.name);
-        if (p.kind != Fifo) EXPECT_EQ(ReadAll(outside / p.name), secret + p.name + "\r\n");
+        if (p.kind != Fifo) {
+            EXPECT_EQ(ReadAll(outside / p.name), secret + p.name + "\r\n");
+        }
     }
     for (const std::string& name : Names(dir.path())) {
         const fs::path at = dir.path() / name;
-        if (fs::is_regular_file(fs::symlink_status(at)) && fs::hard_link_count(at) == 1)
+        if (fs::is_regular_file(fs::symlink_status(at)) && fs::hard_link_count(at) == 1) {
             EXPECT_FALSE(Contains(ReadAll(dir.path() / name), "TAJNE")) << name;
+        }
     }
     EXPECT_TRUE(vel.running());
 }
@@ -350,7 +353,9 @@ TEST_F(VelFaults, RunStartsNoProgramFromAPlaceOthersMayWrite) {
         ASSERT_TRUE(WaitFor([&] { return !fs::exists(dir.path() / "Wykon.to!"); }, seconds(10))) << vel.errors();
         std::this_thread::sleep_for(milliseconds(1000));
         EXPECT_FALSE(fs::exists(pwned));
-        if (c.said) EXPECT_TRUE(Contains(Trace(), c.said)) << Trace();
+        if (c.said) {
+            EXPECT_TRUE(Contains(Trace(), c.said)) << Trace();
+        }
     }
     // A sibling program in a folder of the user's own still starts, and so
     // does one in the administrator's share.
