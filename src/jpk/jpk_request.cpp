@@ -514,18 +514,6 @@ bool IsShellOrInterpreter(std::string base) {
     return false;
 }
 
-void RefuseRun(Program& program, const std::string& name, const std::string& folder) {
-    // "Odmowa startu  " + the name: the request asked for a program that the
-    // work folder's writers may not start.
-    const std::string message = "Odmowa startu  " + name;
-    try {
-        AppendFile("Vel.err", " " + message + "  (" + folder + ")\r\n");
-    } catch (const IoError&) {
-        // The status line still says it.
-    }
-    ShowStatus(program, message);
-}
-
 }  // namespace
 
 bool MayRunProgram(const std::string& name, std::string_view allowed) {
@@ -552,7 +540,7 @@ void RunProgramCommand(Program& program, const RequestLines& request, const std:
     const std::string& name = request.Line(3);
     const char* allowed = std::getenv(kRunAllowVariable);
     if (!name.empty() && !MayRunProgram(name, allowed ? allowed : "")) {
-        RefuseRun(program, name, folder);
+        ReportStartRefusal(program, name, folder);
         return;
     }
     RememberDir();
