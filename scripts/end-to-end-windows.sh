@@ -41,9 +41,10 @@ cp "$data/d_2022-01_A.xml" "$work/jpk/JPK/JPK_VAT_2022-01_WQA-001_A.xml"
 cp "$data/d_2022-01_B.xml" "$work/jpk/JPK/JPK_VAT_2022-01_WQA-001_B.xml"
 cp "$data/d_2022-01_request.txt" "$work/jpk/Wykon.to!"
 cp "$root/build-windows/tests/jpk_stand_in.exe" "$work/jpk/prog/WQA.exe"
-# The requesting program is started again and not waited for: give it time.
+# The requesting program in folder $1 is started again and not waited for:
+# give it time.
 started_again() {
-    for _ in $(seq 100); do [ -f "$work/jpk/prog/args.txt" ] && return 0; sleep 0.1; done
+    for _ in $(seq 100); do [ -f "$1/prog/args.txt" ] && return 0; sleep 0.1; done
     return 1
 }
 if ! (cd "$work/jpk" && "$wine" "$job" request "$(winpath "$work/jpk")" --now 2022-02-10T09:15:00 \
@@ -51,7 +52,7 @@ if ! (cd "$work/jpk" && "$wine" "$job" request "$(winpath "$work/jpk")" --now 20
     echo "end to end: vel-job.exe request failed:"; cat "$work/request.log"; failed=1
 elif ! cmp -s "$work/jpk/JPK/JPK_VAT_2022-01_WQA-001.XML" "$data/d_2022-01_expected.xml"; then
     echo "end to end: request: the JPK file differs from the expected one"; failed=1
-elif ! started_again || [ "$(cat "$work/jpk/prog/args.txt")" != "/x" ]; then
+elif ! started_again "$work/jpk" || [ "$(cat "$work/jpk/prog/args.txt")" != "/x" ]; then
     # The requesting program is started again (CreateProcessW) with its argument.
     echo "end to end: request: WQA.exe was not started again with /x"; failed=1
 elif [ ! -f "$xsd" ]; then
@@ -71,10 +72,6 @@ cp "$data/e_2026-11_request.txt" "$work/jpk3/Wykon.to!"
 cp "$root/build-windows/tests/jpk_stand_in.exe" "$work/jpk3/prog/WQA.exe"
 printf 'old\r\n' >"$work/jpk3/VAT7.tmp"
 out3="$work/jpk3/JPK/JPK_VAT_2026-11_WQA-001.XML"
-started_again3() {
-    for _ in $(seq 100); do [ -f "$work/jpk3/prog/args.txt" ] && return 0; sleep 0.1; done
-    return 1
-}
 if ! (cd "$work/jpk3" && "$wine" "$job" request "$(winpath "$work/jpk3")" --now 2026-12-09T10:00:00 \
         </dev/null >"$work/request3.log" 2>&1); then
     echo "end to end: vel-job.exe request (3) failed:"; cat "$work/request3.log"; failed=1
@@ -82,7 +79,7 @@ elif ! cmp -s "$out3" "$data/e_2026-11_expected.xml"; then
     echo "end to end: request (3): the JPK file differs from the expected one"; failed=1
 elif ! cmp -s "$work/jpk3/VAT7.tmp" <(printf 'old\r\n'; cat "$data/e_2026-11_summary.txt"); then
     echo "end to end: request (3): the summary lines differ from the expected ones"; failed=1
-elif ! started_again3; then
+elif ! started_again "$work/jpk3"; then
     echo "end to end: request (3): WQA.exe was not started again"; failed=1
 elif [ -e "$work/jpk3/Vel.err" ]; then
     echo "end to end: request (3): rows reported without their KSeF marker:"; cat "$work/jpk3/Vel.err"; failed=1
