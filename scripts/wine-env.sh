@@ -3,6 +3,11 @@
 # persistent wine server. `wine_start` before the first program, `wine_stop`
 # at the end.
 export WINEPREFIX="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build-windows/wineprefix"
+# The stand-in programs the tests start (the fiscal driver, the requesting
+# program) lie in build-windows/. Wine shows a sticky host folder such as /tmp
+# as one Everyone may write, so a checkout below it would have every program
+# refused: the tests name the build folder as an administrator names a share.
+export VEL_TRUSTED_DIRS="Z:$(dirname "$WINEPREFIX" | tr / '\\')"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="   # never offer Mono or Gecko installs
 # msvcrt misreads TZ (Europe/Warsaw); Wine takes the zone from the host.
 unset TZ DISPLAY WAYLAND_DISPLAY

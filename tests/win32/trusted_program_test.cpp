@@ -135,6 +135,7 @@ TEST(Win32TrustedProgram, AFolderTheOtherGroupsMayWriteIsRefused) {
         {L"BU", WinBuiltinUsersSid, "Users"},
         {L"BG", WinBuiltinGuestsSid, "Guests"},
     };
+    const ScopedEnv untrusted(platform::kTrustedDirsVariable, std::nullopt);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Installed at;
@@ -177,6 +178,8 @@ bool MakeJunction(const fs::path& junction, const fs::path& target) {
 // A link or junction on the way could lead anywhere the writers choose,
 // whatever the descriptors of what it leads to say.
 TEST(Win32TrustedProgram, AReparsePointOnTheWayIsRefused) {
+    // The folders are judged here, not taken on an administrator's word.
+    const ScopedEnv untrusted(platform::kTrustedDirsVariable, std::nullopt);
     Installed at;
     struct Case {
         std::string name;
@@ -202,6 +205,8 @@ TEST(Win32TrustedProgram, AReparsePointOnTheWayIsRefused) {
 // writers may write like any other, and a program below it is theirs to
 // replace. Wine makes a drive of a folder in its prefix's dosdevices.
 TEST(Win32TrustedProgram, ADriveWhoseRootOthersMayWriteIsRefused) {
+    // Set before the prefix is read: a change of the environment may move it.
+    const ScopedEnv untrusted(platform::kTrustedDirsVariable, std::nullopt);
     const char* prefix = std::getenv("WINEPREFIX");
     if (!prefix) GTEST_SKIP() << "makes its drive in Wine's dosdevices";
     const fs::path devices = fs::path(HostFile(prefix)) / "dosdevices";
