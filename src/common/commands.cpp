@@ -27,7 +27,10 @@ bool MayStart(Program& program, const std::string& path) {
 }
 
 void ReportStartRefusal(Program& program, const std::string& shown, const std::string& reason) {
-    const std::string message = "Odmowa startu  " + shown;
+    ReportRefusal(program, "Odmowa startu  " + shown, reason);
+}
+
+void ReportRefusal(Program& program, const std::string& message, const std::string& reason) {
     try {
         AppendFile("Vel.err", " " + message + "  (" + reason + ")\r\n");
     } catch (const IoError&) {

@@ -21,5 +21,8 @@ bool MayStart(Program& program, const std::string& path);
 // started (empty when it may), and the refusal's report.
 std::string StartRefusal(const std::string& path);
 void ReportStartRefusal(Program& program, const std::string& shown, const std::string& reason);
+// Any refusal of what the work folder's writers asked for: `message` in the
+// status line, and beside it in "Vel.err" the reason.
+void ReportRefusal(Program& program, const std::string& message, const std::string& reason);
 
 }  // namespace vel

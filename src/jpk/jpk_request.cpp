@@ -131,13 +131,7 @@ namespace {
 // A name a request may not use: the status line says "Odmowa  " and the
 // name, "Vel.err" why.
 void RefuseName(Program& program, const std::string& name, const std::string& why) {
-    const std::string message = "Odmowa  " + name;
-    try {
-        AppendFile("Vel.err", " " + message + "  (" + why + ")\r\n");
-    } catch (const IoError&) {
-        // The status line still says it.
-    }
-    ShowStatus(program, message);
+    ReportRefusal(program, "Odmowa  " + name, why);
 }
 
 // After an `Int`: everything up to the next "Run" belongs to it.
